@@ -1,0 +1,31 @@
+# Settings shared by every target of the project's own code.
+
+# Warnings are errors in project code.
+function(lumeno_target target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror -Wno-missing-field-initializers)
+endfunction()
+
+# A deliverable module: a shared library in the driver directory that finds its siblings
+# (the platform library among them) beside itself.
+function(lumeno_module target)
+  cmake_parse_arguments(M "" "SUFFIX;OUTPUT_NAME" "" ${ARGN})
+  lumeno_target(${target})
+  set_target_properties(${target} PROPERTIES
+    PREFIX ""
+    BUILD_RPATH "$ORIGIN"
+    INSTALL_RPATH "$ORIGIN")
+  if(M_SUFFIX)
+    set_target_properties(${target} PROPERTIES SUFFIX ${M_SUFFIX})
+  endif()
+  if(M_OUTPUT_NAME)
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME ${M_OUTPUT_NAME})
+  endif()
+  # Nothing undefined may slip through to load time.
+  target_link_options(${target} PRIVATE -Wl,--no-undefined)
+endfunction()
+
+# A program that loads modules from the driver directory.
+function(lumeno_program target)
+  lumeno_target(${target})
+  set_target_properties(${target} PROPERTIES BUILD_RPATH "${LUMENO_DRIVER_DIR}")
+endfunction()

@@ -1,0 +1,59 @@
+// lumeno: the one command users run.
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "../hostcore.h"
+#include "cli.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: lumeno <command> ...\n"
+    "  model list                         the models the driver knows\n"
+    "  model info MODEL                   what the model library tells of a model\n"
+    "  reg query KEY [VALUE]              show a registry key or value\n"
+    "  reg set KEY VALUE TYPE DATA        set a value (TYPE sz, dword, binary, multi_sz)\n"
+    "  reg delete KEY [VALUE]             delete a value, or a key with all below it\n";
+
+using Handler = int (*)(const lumeno::Args&);
+
+int Run(int argc, char** argv)
+{
+    const std::map<std::string, Handler> commands = {{"model", lumeno::ModelCommand}, {"reg", lumeno::RegCommand}};
+    if (argc < 2 || !std::strcmp(argv[1], "help") || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+        std::fputs(kUsage, argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    auto it = commands.find(argv[1]);
+    if (it == commands.end()) throw lumeno::UsageError(std::string("unknown command \"") + argv[1] + "\"");
+    return it->second(lumeno::Args(argv + 2, argv + argc));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!StartHostCore()) {
+        std::fprintf(stderr, "lumeno: cannot start the driver core\n");
+        return 1;
+    }
+    int status = 1;
+    try {
+        status = Run(argc, argv);
+    } catch (const lumeno::UsageError& e) {
+        std::fprintf(stderr, "lumeno: %s\n", e.what());
+        status = 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "lumeno: %s\n", e.what());
+        status = 1;
+    }
+    StopHostCore();
+    return status;
+}
+
+void lumeno::ExpectArgs(const Args& args, size_t min, size_t max, const char* usage)
+{
+    if (args.size() < min || args.size() > max) throw UsageError(std::string("usage: lumeno ") + usage);
+}
