@@ -44,6 +44,16 @@ std::string ResolvedPath(const char* path)
     return realpath(path, buffer) ? std::string(buffer) : std::string(path);
 }
 
+// The record behind a handle, or null for a handle that is not (or no longer) loaded, so that
+// a stale handle gets an error instead of touching freed memory.
+ModuleRecord* FindRecord(HMODULE module)
+{
+    if (!module) return nullptr;
+    for (auto& [map, record] : Modules())
+        if (record.get() == module) return record.get();
+    return nullptr;
+}
+
 DWORD CopyPath(const std::string& path, LPWSTR buffer, DWORD size)
 {
     const std::u16string wide = platform::Widen(path);
@@ -98,31 +108,37 @@ HMODULE LoadLibraryW(LPCWSTR path)
 BOOL FreeLibrary(HMODULE module)
 {
     std::lock_guard guard(g_modulesLock);
-    auto& modules = Modules();
-    auto it = module ? modules.find(module->map) : modules.end();
-    if (it == modules.end() || it->second.get() != module) {
+    if (!FindRecord(module)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     if (--module->references > 0) return TRUE;
     void* dl = module->dl;
     if (auto entry = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain"))) entry(module, DLL_PROCESS_DETACH, nullptr);
-    modules.erase(it);
+    Modules().erase(module->map);
     dlclose(dl);
     return TRUE;
 }
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR name)
 {
-    void* symbol = (module && name) ? dlsym(module->dl, name) : nullptr;
+    std::lock_guard guard(g_modulesLock);
+    ModuleRecord* record = FindRecord(module);
+    void* symbol = (record && name) ? dlsym(record->dl, name) : nullptr;
     if (!symbol) SetLastError(ERROR_PROC_NOT_FOUND);
     return reinterpret_cast<FARPROC>(symbol);
 }
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
 {
-    if (module) return CopyPath(module->path, buffer, size);
-    return CopyPath(ResolvedPath("/proc/self/exe"), buffer, size);
+    if (!module) return CopyPath(ResolvedPath("/proc/self/exe"), buffer, size);
+    std::lock_guard guard(g_modulesLock);
+    ModuleRecord* record = FindRecord(module);
+    if (!record) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    return CopyPath(record->path, buffer, size);
 }
 
 HMODULE GetModuleHandleFromAddress(const void* address)
@@ -140,9 +156,11 @@ namespace platform {
 // The link map of a module (null: the running program), for the resource table lookup.
 const void* ModuleLinkMap(HMODULE module)
 {
-    if (module) return module->map;
     static const link_map* program = MapOf(dlopen(nullptr, RTLD_NOW));
-    return program;
+    if (!module) return program;
+    std::lock_guard guard(g_modulesLock);
+    ModuleRecord* record = FindRecord(module);
+    return record ? record->map : nullptr;
 }
 
 }  // namespace platform

@@ -61,6 +61,7 @@ void UnregisterModuleResources(const ResourceTable* table)
 const ResourceTable* FindModuleResources(HMODULE module)
 {
     const void* image = ModuleLinkMap(module);
+    if (!image) return nullptr;
     std::lock_guard guard(g_resourcesLock);
     auto it = Tables().find(image);
     return it == Tables().end() ? nullptr : it->second;

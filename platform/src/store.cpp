@@ -23,6 +23,23 @@ CREATE TABLE IF NOT EXISTS reg_values (
   hive INTEGER NOT NULL, owner TEXT NOT NULL, path TEXT NOT NULL COLLATE NOCASE,
   name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL, data BLOB NOT NULL,
   PRIMARY KEY (hive, owner, path, name));
+CREATE TABLE IF NOT EXISTS printers (
+  name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, port TEXT NOT NULL, comment TEXT NOT NULL,
+  location TEXT NOT NULL, attributes INTEGER NOT NULL, devmode BLOB,
+  driver_name TEXT NOT NULL, driver_version INTEGER NOT NULL, environment TEXT NOT NULL,
+  driver_path TEXT NOT NULL, data_file TEXT NOT NULL, config_file TEXT NOT NULL,
+  help_file TEXT NOT NULL, dependent_files TEXT NOT NULL, monitor TEXT NOT NULL,
+  default_datatype TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS printer_data (
+  printer TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL,
+  data BLOB NOT NULL, PRIMARY KEY (printer, name));
+CREATE TABLE IF NOT EXISTS user_devmodes (
+  printer TEXT NOT NULL COLLATE NOCASE, owner TEXT NOT NULL, devmode BLOB NOT NULL,
+  PRIMARY KEY (printer, owner));
+CREATE TABLE IF NOT EXISTS forms (
+  name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, flags INTEGER NOT NULL, cx INTEGER NOT NULL,
+  cy INTEGER NOT NULL, left_edge INTEGER NOT NULL, top_edge INTEGER NOT NULL,
+  right_edge INTEGER NOT NULL, bottom_edge INTEGER NOT NULL);
 )sql";
 
 bool MakeDirectories(const std::string& path)
