@@ -48,9 +48,9 @@ WORD LookUpFormTray(const FormTrayEntry* table, const char* pszName)
 
 WORD FormTrayCode(const ModelRecord& model, const char* pszKeyword)
 {
-    // The 18 bytes of the name with its terminator.
-    static const char kUseTable[] = "*UseFormTrayTable";
-    if (pszKeyword && std::memcmp(pszKeyword, kUseTable, sizeof kUseTable) == 0) return 0;
+    // The whole name with its terminator must match; a string compare never reads past a
+    // shorter keyword.
+    if (pszKeyword && std::strcmp(pszKeyword, "*UseFormTrayTable") == 0) return 0;
     return LookUpFormTray(model.pFormTray, pszKeyword);
 }
 
