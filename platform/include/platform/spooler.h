@@ -8,72 +8,10 @@
 // LUMENO_ADMIN=0 takes that right away, so that a plain user's view can be tried out.
 #pragma once
 
-#include <cstddef>
-
+#include "platform/devmode.h"
 #include "platform/types.h"
 
-// The public DEVMODE, 220 bytes; dmDriverExtra bytes of driver data follow it.
-struct DEVMODEW {
-    WCHAR dmDeviceName[32];
-    WORD dmSpecVersion;
-    WORD dmDriverVersion;
-    WORD dmSize;
-    WORD dmDriverExtra;
-    DWORD dmFields;
-    SHORT dmOrientation;
-    SHORT dmPaperSize;
-    SHORT dmPaperLength;
-    SHORT dmPaperWidth;
-    SHORT dmScale;
-    SHORT dmCopies;
-    SHORT dmDefaultSource;
-    SHORT dmPrintQuality;
-    SHORT dmColor;
-    SHORT dmDuplex;
-    SHORT dmYResolution;
-    SHORT dmTTOption;
-    SHORT dmCollate;
-    WCHAR dmFormName[32];
-    WORD dmLogPixels;
-    DWORD dmBitsPerPel;
-    DWORD dmPelsWidth;
-    DWORD dmPelsHeight;
-    DWORD dmNup;
-    DWORD dmDisplayFrequency;
-    DWORD dmICMMethod;
-    DWORD dmICMIntent;
-    DWORD dmMediaType;
-    DWORD dmDitherType;
-    DWORD dmReserved1;
-    DWORD dmReserved2;
-    DWORD dmPanningWidth;
-    DWORD dmPanningHeight;
-};
-static_assert(sizeof(DEVMODEW) == 220, "the public DEVMODE is 220 bytes");
-static_assert(offsetof(DEVMODEW, dmSize) == 68 && offsetof(DEVMODEW, dmDriverExtra) == 70);
-static_assert(offsetof(DEVMODEW, dmFields) == 72 && offsetof(DEVMODEW, dmOrientation) == 76);
-static_assert(offsetof(DEVMODEW, dmPaperSize) == 78 && offsetof(DEVMODEW, dmCollate) == 100);
-static_assert(offsetof(DEVMODEW, dmFormName) == 102 && offsetof(DEVMODEW, dmLogPixels) == 166);
-static_assert(offsetof(DEVMODEW, dmBitsPerPel) == 168 && offsetof(DEVMODEW, dmNup) == 180);
-static_assert(offsetof(DEVMODEW, dmMediaType) == 196 && offsetof(DEVMODEW, dmPanningHeight) == 216);
-using PDEVMODEW = DEVMODEW*;
 using LPDEVMODEW = DEVMODEW*;
-
-constexpr WORD DM_SPECVERSION = 0x0401;
-constexpr DWORD DM_ORIENTATION = 0x00000001;
-constexpr DWORD DM_PAPERSIZE = 0x00000002;
-constexpr DWORD DM_COPIES = 0x00000100;
-constexpr DWORD DM_COLOR = 0x00000800;
-constexpr DWORD DM_DUPLEX = 0x00001000;
-constexpr DWORD DM_FORMNAME = 0x00010000;
-constexpr SHORT DMORIENT_PORTRAIT = 1;
-constexpr SHORT DMORIENT_LANDSCAPE = 2;
-constexpr SHORT DMPAPER_LETTER = 1;
-constexpr SHORT DMPAPER_LEGAL = 5;
-constexpr SHORT DMPAPER_A4 = 9;
-constexpr SHORT DMCOLOR_MONOCHROME = 1;
-constexpr SHORT DMCOLOR_COLOR = 2;
-constexpr SHORT DMDUP_SIMPLEX = 1;
 
 using ACCESS_MASK = DWORD;
 constexpr ACCESS_MASK PRINTER_ACCESS_ADMINISTER = 0x00000004;
