@@ -20,8 +20,11 @@ function(lumeno_module target)
   if(M_OUTPUT_NAME)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${M_OUTPUT_NAME})
   endif()
-  # Nothing undefined may slip through to load time.
-  target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  # Nothing undefined may slip through to load time. (Clang's sanitizer runtimes live in the
+  # executable, so the fuzz build cannot ask this of its modules.)
+  if(NOT LUMENO_FUZZ)
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
 endfunction()
 
 # A program that loads modules from the driver directory.
