@@ -54,22 +54,8 @@ void IsolatedTest::SetUp()
 
 void IsolatedTest::TearDown() { platform::Store::Reset(); }
 
-namespace {
-std::string Env(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-}  // namespace
-
-std::string DriverDir()
-{
-    std::string dir = Env("LUMENO_DRIVER_DIR");
-    if (!dir.empty() && dir.back() != '/') dir.push_back('/');
-    return dir;
-}
-
-std::string SourceDir() { return Env("LUMENO_SOURCE_DIR"); }
-std::string BinDir() { return Env("LUMENO_BIN_DIR"); }
+std::string DriverDir() { return LUMENO_TEST_DRIVER_DIR; }
+std::string SourceDir() { return LUMENO_TEST_SOURCE_DIR; }
+std::string BinDir() { return LUMENO_TEST_BIN_DIR; }
 
 }  // namespace testsupport

@@ -38,9 +38,9 @@ private:
     TempDir dir_;
 };
 
-// Environment variables the tests were started with.
-std::string DriverDir();   // $LUMENO_DRIVER_DIR, with a trailing separator
-std::string SourceDir();   // $LUMENO_SOURCE_DIR
-std::string BinDir();      // $LUMENO_BIN_DIR
+// The build's driver directory (with a trailing separator), the source tree, the programs.
+std::string DriverDir();
+std::string SourceDir();
+std::string BinDir();
 
 }  // namespace testsupport
