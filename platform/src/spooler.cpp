@@ -591,7 +591,8 @@ DWORD GetPrinterDataW(HANDLE hPrinter, LPCWSTR pValueName, LPDWORD pType, BYTE* 
     const std::string data = q.Blob(1);
     if (pType) *pType = static_cast<DWORD>(q.Int(0));
     *pcbNeeded = static_cast<DWORD>(data.size());
-    if (!pData || nSize < data.size()) return ERROR_MORE_DATA;
+    if (nSize < data.size() || (!pData && !data.empty())) return ERROR_MORE_DATA;
+    if (data.empty()) return ERROR_SUCCESS;
     std::memcpy(pData, data.data(), data.size());
     return ERROR_SUCCESS;
 }
