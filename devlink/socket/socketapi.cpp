@@ -60,6 +60,7 @@ struct Unloader {
 }  // namespace
 
 const Table& api() { return g_table; }
+void* default_resolve(void* module, const char* name, int* error) { return default_resolver(module, name, error); }
 
 void set_resolver(Resolver r) {
     std::lock_guard<std::mutex> lock(g_lock);

@@ -55,6 +55,7 @@ const Table& api();
 // Resolves a function by name: returns null with *error set (126 module, 127 procedure) when
 // missing. The default resolver uses the loaded module and the shims.
 using Resolver = void* (*)(void* module, const char* name, int* error);
+void* default_resolve(void* module, const char* name, int* error);
 // Test hooks: replace the resolver (null restores the default) and unload the binding so that the
 // next use loads again; also drops the address-text service.
 void set_resolver(Resolver resolver);

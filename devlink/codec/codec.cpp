@@ -1,0 +1,872 @@
+// BER codec "TransStream" (Part 5.4): an encoder that writes from the end of a buffer of the
+// target's maximum message size and a strict decoder that fills caller-owned objects in place.
+#include "codec/codec.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "log/log.h"
+
+namespace devlink {
+
+namespace {
+
+IPmcLogChannel* L() { return pmc_log_snmp(); }
+
+// ---------------------------------------------------------------------------------------------
+class CRawPacket final : public IPmsRawPacket {
+public:
+    ~CRawPacket() override { free(); }
+    void release() override { delete this; }
+    void attach(unsigned char* data, long size, long owner) override {
+        free();
+        data_ = data;
+        size_ = data ? size : 0;
+        owner_ = owner;
+        pos_ = 0;
+    }
+    unsigned char* detach(long* size) override {
+        unsigned char* d = data_;
+        if (size) *size = size_;
+        data_ = nullptr;
+        size_ = 0;
+        pos_ = 0;
+        return d;
+    }
+    void free() override {
+        if (data_) {
+            if (owner_ == PMS_OWNER_HEAP) std::free(data_);
+            else ::operator delete[](data_, std::nothrow);
+        }
+        data_ = nullptr;
+        size_ = 0;
+        pos_ = 0;
+        owner_ = PMS_OWNER_LIBRARY;
+    }
+    unsigned char* get_data() const override { return data_; }
+    unsigned char* get_data2() const override { return data_; }
+    long get_size() const override { return size_; }
+    bool allocate(long size) override {
+        free();
+        if (size <= 0) return true;
+        data_ = new (std::nothrow) unsigned char[static_cast<size_t>(size)];
+        if (!data_) return false;
+        size_ = size;
+        owner_ = PMS_OWNER_LIBRARY;
+        return true;
+    }
+    unsigned char* get_position() const override { return data_ ? data_ + pos_ : nullptr; }
+    void set_position(long offset) override { pos_ = offset < 0 ? 0 : offset > size_ ? size_ : offset; }
+    long get_remaining() const override { return size_ - pos_; }
+
+private:
+    unsigned char* data_ = nullptr;
+    long size_ = 0;
+    long pos_ = 0;
+    long owner_ = PMS_OWNER_LIBRARY;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The shared visitor plumbing: counter32/timeticks forward to gauge32, ipaddress/ipv6 to octets.
+class CCodecBase : public IPmsCodec, public IPmsVisitor {
+public:
+    void release() override { delete this; }
+    long visit_usm_target(IPmsSnmpTarget*) override { return PMC_E_UNSUPPORTED; }
+    long process_v2_trap(IPmsPdu*) override { return PMC_E_UNSUPPORTED; }
+    long visit_counter32(IPmsValue* v) override { return visit_gauge32(v); }
+    long visit_timeticks(IPmsValue* v) override { return visit_gauge32(v); }
+    long visit_ipaddress(IPmsValue* v) override { return visit_octets(v); }
+    long visit_ipv6_address(IPmsValue* v) override { return visit_octets(v); }
+    long visit_udp_address(IPmsValue*) override { return PMC_E_UNSUPPORTED; }
+    long visit_ipx_address(IPmsValue*) override { return PMC_E_UNSUPPORTED; }
+    long version_ = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+class CEncoder final : public CCodecBase {
+public:
+    explicit CEncoder(IPmsRawPacket* buffer) : buffer_(buffer) {}
+    long written_ = 0;
+
+    long process_packet(IPmsSnmpPacket* packet) override {
+        if (!packet) return PMC_E_INVALID;
+        IPmsSnmpTarget* target = packet->get_target();
+        IPmsPdu* pdu = packet->get_pdu();
+        if (!target || !pdu) return PMC_E_INVALID;
+        version_ = target->get_version();
+        long max = static_cast<long>(target->get_max_size());
+        if (!buffer_->allocate(max)) return PMC_E_NOMEM;
+        start_ = buffer_->get_data();
+        pos_ = start_ + (start_ ? max : 0);
+        overflow_ = false;
+        unsigned char* end = pos_;
+        long r = process_pdu(pdu);
+        if (r) return r;
+        r = target->accept(this);
+        if (r) return r;
+        put_header(0x30, static_cast<size_t>(end - pos_));
+        if (overflow_) return PMC_E_ENCODE_TOOBIG;
+        buffer_->set_position(pos_ - start_);
+        return 0;
+    }
+
+    long visit_community_target(IPmsSnmpTarget* target) override {
+        const IPmsCommunity* c = target->as_community();
+        const char* text = c ? c->get_community() : nullptr;
+        put_octets(0x04, text, text ? std::strlen(text) : 0);
+        put_int(0x02, static_cast<int32_t>(target->get_version()));
+        return 0;
+    }
+
+    long process_pdu(IPmsPdu* pdu) override {
+        unsigned char* end = pos_;
+        long type = pdu->get_type();
+        if (type < 0 || type > 8 || type == 7) return PMC_E_INVALID;
+        long r = process_varbind_list(pdu->get_varbinds());
+        if (r) return r;
+        if (type == PMS_PDU_TRAP) {
+            if (version_ != 0) return PMC_E_UNSUPPORTED;
+            r = process_v1_trap(pdu);
+        } else {
+            r = process_pdu_header(pdu);
+        }
+        if (r) return r;
+        put_header(static_cast<unsigned char>(0xA0 + type), static_cast<size_t>(end - pos_));
+        return 0;
+    }
+
+    long process_varbind_list(IPmsVarBindList* list) override {
+        unsigned char* end = pos_;
+        written_ = 0;
+        if (list) {
+            for (long i = list->get_count() - 1; i >= 0; --i) {
+                long r = process_varbind(list->get(i));
+                if (r) return r;
+                if (overflow_) break;  // nothing more fits; the count tells the session how many did
+                ++written_;
+            }
+        }
+        put_header(0x30, static_cast<size_t>(end - pos_));
+        return 0;
+    }
+
+    long process_varbind(IPmsVarBind* b) override {
+        if (!b || !b->get_oid()) return PMC_E_INVALID;
+        unsigned char* end = pos_;
+        IPmsValue* v = b->get_value();
+        long r = v ? v->accept(this) : (put_header(0x05, 0), 0);
+        if (r) return r;
+        r = put_oid(b->get_oid());
+        if (r) return r;
+        put_header(0x30, static_cast<size_t>(end - pos_));
+        return 0;
+    }
+
+    long process_pdu_header(IPmsPdu* pdu) override {
+        put_int(0x02, static_cast<int32_t>(pdu->get_error_index()));
+        put_int(0x02, static_cast<int32_t>(pdu->get_error_status()));
+        put_int(0x02, static_cast<int32_t>(pdu->get_request_id()));
+        return 0;
+    }
+
+    long process_v1_trap(IPmsPdu* pdu) override {
+        IPmsOid* trap = pdu->get_trap_oid();
+        IPmsValue* ts = pdu->get_time_stamp();
+        if (!trap || !ts) return PMC_E_INVALID;
+        long r = 0;
+        IPmsOid* oid = trap->clone(&r);
+        if (!oid) return r;
+        long n = oid->get_count();
+        long next_to_last = n >= 2 ? oid->get_element(n - 2, &r) : -1;
+        if (n < 2 || r || next_to_last != 0) {
+            oid->release();
+            return PMC_E_INVALID;
+        }
+        unsigned long last = static_cast<unsigned long>(oid->get_element(n - 1, &r));
+        oid->remove(n - 2, 2);
+        long rel = oid->compare_text("1.3.6.1.6.3.1.1.5", &r);
+        long generic, specific;
+        if (rel == PMS_OID_EQUAL) {
+            generic = static_cast<long>(last) - 1;
+            specific = 0;
+        } else {
+            generic = 6;
+            specific = static_cast<long>(last);
+        }
+        put_uint(0x43, static_cast<uint32_t>(ts->get_uint32(nullptr)));
+        put_int(0x02, static_cast<int32_t>(specific));
+        put_int(0x02, static_cast<int32_t>(generic));
+        static const unsigned char any[4] = {0, 0, 0, 0};
+        put_octets(0x40, any, 4);
+        r = put_oid(oid);
+        oid->release();
+        return r;
+    }
+
+    // Value visitor
+    long visit_oid(IPmsValue* v) override { return put_oid(v->as_oid()); }
+    long visit_octets(IPmsValue* v) override {
+        long len = 0;
+        const unsigned char* p = v->get_octets(&len, nullptr);
+        put_octets(static_cast<unsigned char>(v->get_type()), p, static_cast<size_t>(len));
+        return 0;
+    }
+    long visit_integer(IPmsValue* v) override {
+        put_int(0x02, static_cast<int32_t>(v->get_int32(nullptr)));
+        return 0;
+    }
+    long visit_null(IPmsValue*) override {
+        put_header(0x05, 0);
+        return 0;
+    }
+    long visit_gauge32(IPmsValue* v) override {
+        put_uint(static_cast<unsigned char>(v->get_type()), static_cast<uint32_t>(v->get_uint32(nullptr)));
+        return 0;
+    }
+    long visit_counter64(IPmsValue* v) override {
+        uint64_t x = (static_cast<uint64_t>(v->get_high32(nullptr) & 0xFFFFFFFFul) << 32) | (v->get_low32(nullptr) & 0xFFFFFFFFul);
+        unsigned char* end = pos_;
+        do {
+            put(static_cast<unsigned char>(x));
+            x >>= 8;
+        } while (x);
+        if (pos_ < end && !overflow_ && (*pos_ & 0x80)) put(0);
+        put_header(0x46, static_cast<size_t>(end - pos_));
+        return 0;
+    }
+    long visit_exception(IPmsValue* v) override {
+        put_header(static_cast<unsigned char>(v->get_type()), 0);
+        return 0;
+    }
+
+private:
+    void put(unsigned char b) {
+        if (pos_ == start_ || overflow_) {
+            overflow_ = true;
+            return;
+        }
+        *--pos_ = b;
+    }
+    void put_bytes(const void* p, size_t n) {
+        if (overflow_ || static_cast<size_t>(pos_ - start_) < n) {
+            overflow_ = true;
+            return;
+        }
+        pos_ -= n;
+        if (n) std::memcpy(pos_, p, n);
+    }
+    void put_length(size_t n) {
+        if (n < 128) {
+            put(static_cast<unsigned char>(n));
+            return;
+        }
+        unsigned char count = 0;
+        while (n) {
+            put(static_cast<unsigned char>(n));
+            n >>= 8;
+            ++count;
+        }
+        put(static_cast<unsigned char>(0x80 | count));
+    }
+    void put_header(unsigned char tag, size_t len) {
+        put_length(len);
+        put(tag);
+    }
+    void put_int(unsigned char tag, int32_t v) {
+        unsigned char* end = pos_;
+        uint32_t u = static_cast<uint32_t>(v);
+        // Fewest bytes that keep the sign.
+        int n = 4;
+        while (n > 1) {
+            uint32_t top9 = (u >> ((n - 1) * 8 - 1)) & 0x1FF;
+            if (top9 == 0 || top9 == 0x1FF) --n;
+            else break;
+        }
+        for (int i = 0; i < n; ++i) put(static_cast<unsigned char>(u >> (8 * i)));
+        put_header(tag, static_cast<size_t>(end - pos_));
+    }
+    void put_uint(unsigned char tag, uint32_t u) {
+        unsigned char* end = pos_;
+        do {
+            put(static_cast<unsigned char>(u));
+            u >>= 8;
+        } while (u);
+        if (!overflow_ && (*pos_ & 0x80)) put(0);
+        put_header(tag, static_cast<size_t>(end - pos_));
+    }
+    void put_octets(unsigned char tag, const void* p, size_t n) {
+        put_bytes(p, n);
+        put_header(tag, n);
+    }
+    void put_subid(uint64_t v) {
+        put(static_cast<unsigned char>(v & 0x7F));
+        v >>= 7;
+        while (v) {
+            put(static_cast<unsigned char>(0x80 | (v & 0x7F)));
+            v >>= 7;
+        }
+    }
+    long put_oid(const IPmsOid* oid) {
+        if (!oid) return PMC_E_INVALID;
+        const char* t = oid->get_text();
+        long len = oid->get_text_length();
+        uint32_t small[128];
+        std::vector<uint32_t> big;
+        uint32_t* ids = small;
+        size_t n = 0, cap = 128;
+        if (len > 0) {
+            uint64_t cur = 0;
+            bool digit = false;
+            for (long i = 0; i <= len; ++i) {
+                char c = i < len ? t[i] : '.';
+                if (c >= '0' && c <= '9') {
+                    cur = cur * 10 + static_cast<uint64_t>(c - '0');
+                    if (cur > 0xFFFFFFFFull) return PMC_E_INVALID;
+                    digit = true;
+                } else if (c == '.' && digit) {
+                    if (n == cap) {
+                        if (ids == small) big.assign(small, small + n);
+                        big.resize(cap * 2);
+                        cap *= 2;
+                        ids = big.data();
+                    }
+                    ids[n++] = static_cast<uint32_t>(cur);
+                    cur = 0;
+                    digit = false;
+                } else {
+                    return PMC_E_INVALID;
+                }
+            }
+        }
+        unsigned char* end = pos_;
+        if (n == 1) {
+            PMC_LOG(L(), PMC_LOG_ERROR, "encode error:oid size is 1.");
+            return PMC_E_INVALID;
+        }
+        if (n >= 2) {
+            if (ids[0] > 2 || (ids[0] < 2 && ids[1] >= 40)) return PMC_E_INVALID;
+            for (size_t i = n - 1; i >= 2; --i) put_subid(ids[i]);
+            put_subid(static_cast<uint64_t>(ids[0]) * 40 + ids[1]);
+        }
+        put_header(0x06, static_cast<size_t>(end - pos_));
+        return 0;
+    }
+
+    IPmsRawPacket* buffer_;
+    unsigned char* start_ = nullptr;
+    unsigned char* pos_ = nullptr;
+    bool overflow_ = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+#define DECODE_FAIL(msg)                              \
+    do {                                              \
+        PMC_LOG(L(), PMC_LOG_ERROR, "%s", msg);        \
+        return PMC_E_DECODE;                          \
+    } while (0)
+
+class CDecoder final : public CCodecBase {
+public:
+    CDecoder(IPmsRawPacket* buffer, long translate, bool header_only)
+        : buffer_(buffer), translate_(translate), header_only_(header_only) {}
+
+    long process_packet(IPmsSnmpPacket* packet) override {
+        if (!packet) return PMC_E_INVALID;
+        p_ = buffer_->get_position();
+        long rem = buffer_->get_remaining();
+        end_ = p_ ? p_ + (rem > 0 ? rem : 0) : p_;
+        if (!p_) return PMC_E_DECODE;
+        const unsigned char* msg = p_;
+        size_t len = 0;
+        if (read_header(0x30, &len)) return PMC_E_DECODE;
+        size_t total = static_cast<size_t>(p_ - msg) + len;
+        if (static_cast<size_t>(end_ - msg) < total) DECODE_FAIL("decode error: lack of received packet. can't go on decoding any more.");
+        if (static_cast<size_t>(end_ - msg) > total) {
+            PMC_LOG(L(), PMC_LOG_INFO, "received packet is redundancy. be cut down.");
+            end_ = msg + total;
+        }
+        IPmsSnmpTarget* target = packet->get_target();
+        if (!target) {
+            if (translate_ != PMS_TARGET_COMMUNITY) {
+                PMC_LOG(L(), PMC_LOG_ERROR, "decode error: unknown translate type.");
+                return PMC_E_INVALID;
+            }
+            long r = 0;
+            target = pms_create_target(PMS_TARGET_COMMUNITY, &r);
+            if (!target) return r;
+            packet->set_target(target);
+        }
+        IPmsPdu* pdu = packet->get_pdu();
+        if (!pdu) {
+            long r = 0;
+            pdu = pms_create_pdu(&r);
+            if (!pdu) return r;
+            packet->set_pdu(pdu);
+        }
+        long r = target->accept(this);
+        if (r) return r;
+        return process_pdu(pdu);
+    }
+
+    long visit_community_target(IPmsSnmpTarget* target) override {
+        int32_t version = 0;
+        if (read_int(0x02, &version)) return PMC_E_DECODE;
+        if (version != 0 && version != 1) DECODE_FAIL("decode error: unsupported snmp version.");
+        version_ = version;
+        target->set_version(version);
+        size_t len = 0;
+        if (read_header(0x04, &len) || static_cast<size_t>(end_ - p_) < len) return PMC_E_DECODE;
+        long r = pms_target_set_community_bytes(target, reinterpret_cast<const char*>(p_), len);
+        if (r) return r;
+        p_ += len;
+        return 0;
+    }
+
+    long process_pdu(IPmsPdu* pdu) override {
+        if (p_ >= end_) return PMC_E_DECODE;
+        unsigned char tag = *p_++;
+        long type;
+        switch (tag) {
+        case 0xA0: case 0xA1: case 0xA2: case 0xA3: case 0xA5: case 0xA6: case 0xA8: type = tag - 0xA0; break;
+        case 0xA4: case 0xA7: type = PMS_PDU_TRAP; break;
+        default: DECODE_FAIL("decode error: unknown pdu type.");
+        }
+        size_t len = 0;
+        if (read_length(&len)) return PMC_E_DECODE;
+        if (static_cast<size_t>(end_ - p_) != len) DECODE_FAIL("decode error: pdu length is wrong.");
+        pdu->set_type(type);
+        long r;
+        if (type == PMS_PDU_TRAP) {
+            if (version_ != 0) return PMC_E_UNSUPPORTED;
+            r = process_v1_trap(pdu);
+        } else {
+            r = process_pdu_header(pdu);
+        }
+        if (r) return r;
+        if (header_only_) return 0;
+        IPmsVarBindList* list = pdu->get_varbinds();
+        if (!list) {
+            list = pms_create_varbind_list(&r);
+            if (!list) return r;
+            pdu->set_varbinds(list);
+        }
+        r = process_varbind_list(list);
+        if (r) return r;
+        if (type != PMS_PDU_TRAP && pdu->get_error_status() != 0)
+            list->mark_error(pdu->get_error_status(), pdu->get_error_index());
+        else
+            list->clear_errors(0);
+        return 0;
+    }
+
+    long process_pdu_header(IPmsPdu* pdu) override {
+        int32_t id = 0, status = 0, index = 0;
+        if (read_int(0x02, &id)) return PMC_E_DECODE;
+        if (read_int(0x02, &status)) return PMC_E_DECODE;
+        if (status < 0 || status > 18) DECODE_FAIL("decode error: error_status's value is wrong.");
+        if (read_int(0x02, &index)) return PMC_E_DECODE;
+        pdu->set_request_id(id);
+        pdu->set_error_status(status);
+        pdu->set_error_index(index);
+        return 0;
+    }
+
+    long process_v1_trap(IPmsPdu* pdu) override {
+        IPmsOid* trap = pdu->get_trap_oid();
+        long r = 0;
+        if (!trap) {
+            trap = pms_create_empty_oid(&r);
+            if (!trap) return r;
+            pdu->set_trap_oid(trap);
+        }
+        if (read_oid(trap)) return PMC_E_DECODE;
+        size_t len = 0;
+        if (read_header(0x40, &len) || len != 4 || static_cast<size_t>(end_ - p_) < len) return PMC_E_DECODE;
+        p_ += len;
+        int32_t generic = 0, specific = 0;
+        if (read_int(0x02, &generic) || read_int(0x02, &specific)) return PMC_E_DECODE;
+        if (generic == 6) {
+            trap->append_subid(0);
+            trap->append_subid(static_cast<uint32_t>(specific));
+        } else if (generic >= 0 && generic <= 5) {
+            trap->set_oid_text("1.3.6.1.6.3.1.1.5.0", 19);
+            trap->append_subid(static_cast<unsigned long>(generic + 1));
+        } else {
+            DECODE_FAIL("decode error: generic trap No. > 6. ");
+        }
+        IPmsValue* ts = pdu->get_time_stamp();
+        if (!ts) {
+            ts = pms_create_value(PMS_TIMETICKS, &r);
+            if (!ts) return r;
+            pdu->set_time_stamp(ts);
+        }
+        uint32_t t = 0;
+        if (read_uint(0x43, &t)) return PMC_E_DECODE;
+        ts->set_uint32(t);
+        return 0;
+    }
+
+    long process_varbind_list(IPmsVarBindList* list) override {
+        size_t len = 0;
+        if (read_header(0x30, &len)) return PMC_E_DECODE;
+        if (static_cast<size_t>(end_ - p_) != len) DECODE_FAIL("decode error: length of var bind list is wrong.");
+        long n = 0;
+        while (p_ < end_) {
+            IPmsVarBind* b = list->get(n);
+            long r = 0;
+            if (!b) {
+                b = pms_create_varbind(&r);
+                if (!b) return r;
+                if (list->append(b)) {
+                    b->release();
+                    return PMC_E_NOMEM;
+                }
+            }
+            r = process_varbind(b);
+            if (r) return r;
+            ++n;
+        }
+        list->truncate(n);
+        return 0;
+    }
+
+    long process_varbind(IPmsVarBind* b) override {
+        size_t len = 0;
+        if (read_header(0x30, &len)) return PMC_E_DECODE;
+        const unsigned char* start = p_;
+        if (static_cast<size_t>(end_ - p_) < len) DECODE_FAIL("decode error: length of var bind is wrong.");
+        IPmsOid* oid = b->get_oid();
+        long r = 0;
+        if (!oid) {
+            oid = pms_create_empty_oid(&r);
+            if (!oid) return r;
+            b->set_oid(oid);
+        }
+        if (read_oid(oid)) return PMC_E_DECODE;
+        if (p_ >= end_) return PMC_E_DECODE;
+        long type = *p_;
+        switch (type) {
+        case 2: case 4: case 5: case 6: case 0x40: case 0x41: case 0x42: case 0x43: case 0x44: case 0x46:
+        case 0x80: case 0x81: case 0x82:
+            break;
+        default:
+            DECODE_FAIL("decode error: unknown asn type.");
+        }
+        IPmsValue* v = b->get_value();
+        if (!v || v->get_type() != type) {
+            v = pms_create_value(type, &r);
+            if (!v) return r;
+            b->set_value(v);
+        }
+        r = v->accept(this);
+        if (r) return r;
+        if (static_cast<size_t>(p_ - start) != len) DECODE_FAIL("decode error: length of var bind is wrong.");
+        return 0;
+    }
+
+    // Value visitor: each reads its element at the cursor into the value.
+    long visit_oid(IPmsValue* v) override { return read_oid(v->as_oid()) ? PMC_E_DECODE : 0; }
+    long visit_octets(IPmsValue* v) override {
+        size_t len = 0;
+        if (read_header(static_cast<unsigned char>(v->get_type()), &len)) return PMC_E_DECODE;
+        if (static_cast<size_t>(end_ - p_) < len) return PMC_E_DECODE;
+        if (v->set_octets(p_, static_cast<long>(len)) != 0) return PMC_E_DECODE;
+        p_ += len;
+        return 0;
+    }
+    long visit_integer(IPmsValue* v) override {
+        int32_t x = 0;
+        if (read_int(0x02, &x)) return PMC_E_DECODE;
+        v->set_int32(x);
+        return 0;
+    }
+    long visit_null(IPmsValue*) override { return read_empty(0x05); }
+    long visit_gauge32(IPmsValue* v) override {
+        uint32_t x = 0;
+        if (read_uint(static_cast<unsigned char>(v->get_type()), &x)) return PMC_E_DECODE;
+        v->set_uint32(x);
+        return 0;
+    }
+    long visit_counter64(IPmsValue* v) override {
+        size_t len = 0;
+        if (read_header(0x46, &len)) return PMC_E_DECODE;
+        if (len == 0 || static_cast<size_t>(end_ - p_) < len) DECODE_FAIL("decode error: counter64 format is wrong.");
+        uint32_t hi = 0, lo = 0;
+        for (size_t i = 0; i < len; ++i) {
+            unsigned char c = p_[i];
+            if (len - i > 4) hi = (hi << 8) | c;
+            else lo = (lo << 8) | c;
+        }
+        p_ += len;
+        v->set_high32(hi);
+        v->set_low32(lo);
+        return 0;
+    }
+    long visit_exception(IPmsValue* v) override { return read_empty(static_cast<unsigned char>(v->get_type())); }
+
+    // Reading primitives (public for peek).
+    long read_length(size_t* out) {
+        if (p_ >= end_) return PMC_E_DECODE;
+        unsigned char b = *p_++;
+        if (b < 0x80) {
+            *out = b;
+            return 0;
+        }
+        unsigned n = b & 0x7F;
+        if (n == 0 || n > 4 || static_cast<size_t>(end_ - p_) < n) return PMC_E_DECODE;
+        size_t v = 0;
+        for (unsigned i = 0; i < n; ++i) v = (v << 8) | *p_++;
+        *out = v;
+        return 0;
+    }
+    long read_header(unsigned char tag, size_t* len) {
+        if (p_ >= end_ || *p_ != tag) return PMC_E_DECODE;
+        ++p_;
+        return read_length(len);
+    }
+    // Big-endian into 32 bits, sign-extended from the first byte; five bytes only with 0x00 first.
+    long read_raw32(size_t len, uint32_t* out) {
+        if (len == 0 || static_cast<size_t>(end_ - p_) < len) return PMC_E_DECODE;
+        if (len == 5 && p_[0] != 0) return PMC_E_DECODE;
+        uint32_t v = (p_[0] & 0x80) ? 0xFFFFFFFFu : 0;
+        for (size_t i = 0; i < len; ++i) v = (v << 8) | p_[i];
+        p_ += len;
+        *out = v;
+        return 0;
+    }
+    long read_int(unsigned char tag, int32_t* out) {
+        size_t len = 0;
+        uint32_t v = 0;
+        if (read_header(tag, &len) || read_raw32(len, &v)) return PMC_E_DECODE;
+        *out = static_cast<int32_t>(v);
+        return 0;
+    }
+    long read_uint(unsigned char tag, uint32_t* out) {
+        size_t len = 0;
+        if (read_header(tag, &len) || read_raw32(len, out)) return PMC_E_DECODE;
+        return 0;
+    }
+    long read_empty(unsigned char tag) {
+        size_t len = 0;
+        if (read_header(tag, &len) || len != 0) return PMC_E_DECODE;
+        return 0;
+    }
+    long read_oid(IPmsOid* oid) {
+        if (!oid) return PMC_E_DECODE;
+        size_t len = 0;
+        if (read_header(0x06, &len)) return PMC_E_DECODE;
+        if (static_cast<size_t>(end_ - p_) < len) {
+            PMC_LOG(L(), PMC_LOG_ERROR, "decode error. oid format is wrong.");
+            return PMC_E_DECODE;
+        }
+        const unsigned char* q = p_;
+        const unsigned char* e = p_ + len;
+        char small[512];
+        std::string big;
+        // Each content byte gives at most one sub-identifier of at most 10 digits and a point;
+        // the first group gives two.
+        size_t need = (len + 1) * 11 + 1;
+        char* out = small;
+        if (need > sizeof small) {
+            big.resize(need);
+            out = big.data();
+        }
+        char* w = out;
+        bool first = true;
+        while (q < e) {
+            uint64_t v = 0;
+            for (;;) {
+                if (q >= e) return PMC_E_DECODE;  // a group running past the content
+                unsigned char c = *q++;
+                v = (v << 7) | (c & 0x7F);
+                if (v > 0xFFFFFFFFull + 80) return PMC_E_DECODE;
+                if (!(c & 0x80)) break;
+            }
+            if (first) {
+                uint64_t a = v < 40 ? 0 : v < 80 ? 1 : 2;
+                uint64_t b = v - 40 * a;
+                if (b > 0xFFFFFFFFull) return PMC_E_DECODE;
+                w = put_dec(w, a);
+                *w++ = '.';
+                w = put_dec(w, b);
+                first = false;
+            } else {
+                if (v > 0xFFFFFFFFull) return PMC_E_DECODE;
+                *w++ = '.';
+                w = put_dec(w, v);
+            }
+        }
+        p_ = e;
+        return oid->set_oid_text(out, w - out) ? PMC_E_NOMEM : 0;
+    }
+    static char* put_dec(char* w, uint64_t v) {
+        char tmp[24];
+        char* t = tmp + sizeof tmp;
+        do {
+            *--t = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v);
+        size_t n = static_cast<size_t>(tmp + sizeof tmp - t);
+        std::memcpy(w, t, n);
+        return w + n;
+    }
+
+private:
+    IPmsRawPacket* buffer_;
+    long translate_;
+    bool header_only_;
+    const unsigned char* p_ = nullptr;
+    const unsigned char* end_ = nullptr;
+};
+
+class CTransStreamFactory final : public IPmsCodecFactory {
+public:
+    const char* get_name() const override { return "TransStream"; }
+    IPmsCodec* create_encoder(IPmsRawPacket* buffer, long* r) override {
+        auto* e = new (std::nothrow) CEncoder(buffer);
+        set_result(r, e ? PMC_OK : PMC_E_NOMEM);
+        return e;
+    }
+    IPmsCodec* create_decoder(IPmsRawPacket* buffer, long translate, bool header_only, long* r) override {
+        auto* d = new (std::nothrow) CDecoder(buffer, translate, header_only);
+        set_result(r, d ? PMC_OK : PMC_E_NOMEM);
+        return d;
+    }
+};
+
+// A packet that only lends the caller's PDU and target to a codec.
+class CLendingPacket final : public IPmsSnmpPacket {
+public:
+    CLendingPacket(IPmsPdu* pdu, IPmsSnmpTarget* target) : pdu_(pdu), target_(target) {}
+    void release() override {}
+    IPmsSnmpPacket* clone(long* r) const override { set_result(r, PMC_E_UNSUPPORTED); return nullptr; }
+    bool equals(const IPmsSnmpPacket*) const override { return false; }
+    void set_target(IPmsSnmpTarget* t) override { target_ = t; }
+    void set_pdu(IPmsPdu* p) override { pdu_ = p; }
+    IPmsSnmpTarget* take_target() override { auto* t = target_; target_ = nullptr; return t; }
+    IPmsPdu* take_pdu() override { auto* p = pdu_; pdu_ = nullptr; return p; }
+    IPmsSnmpTarget* get_target() const override { return target_; }
+    IPmsPdu* get_pdu() const override { return pdu_; }
+private:
+    IPmsPdu* pdu_;
+    IPmsSnmpTarget* target_;
+};
+
+class CRegistry final : public IPmsCodecRegistry {
+public:
+    long add(IPmsCodecFactory* f) override {
+        if (!f) return PMC_E_INVALID;
+        try { factories_.push_back(f); } catch (...) { return PMC_E_NOMEM; }
+        current_ = f;
+        return 0;
+    }
+    long select(const char* name) override {
+        if (!name) {
+            current_ = nullptr;
+            return 0;
+        }
+        for (auto* f : factories_)
+            if (std::strcmp(f->get_name(), name) == 0) {
+                current_ = f;
+                return 0;
+            }
+        return PMC_E_INVALID;
+    }
+    const char* get_current_name() const override { return current_ ? current_->get_name() : nullptr; }
+    long encode(IPmsPdu* pdu, IPmsSnmpTarget* target, IPmsRawPacket* buffer, long* bindings) override {
+        if (!current_) return PMC_E_NOTREADY;
+        if (!pdu || !target || !buffer) return PMC_E_INVALID;
+        CLendingPacket packet(pdu, target);
+        return encode_packet(&packet, buffer, bindings);
+    }
+    long encode_packet(IPmsSnmpPacket* packet, IPmsRawPacket* buffer, long* bindings) override {
+        if (!current_) return PMC_E_NOTREADY;
+        if (!packet || !buffer) return PMC_E_INVALID;
+        long r = 0;
+        IPmsCodec* e = current_->create_encoder(buffer, &r);
+        if (!e) return r;
+        r = e->process_packet(packet);
+        if (bindings) *bindings = pms_codec_written_bindings(e);
+        e->release();
+        return r;
+    }
+    long decode(IPmsRawPacket* buffer, IPmsPdu* pdu, IPmsSnmpTarget* target, long translate) override {
+        if (!current_) return PMC_E_NOTREADY;
+        if (!buffer || !pdu || !target) return PMC_E_INVALID;
+        CLendingPacket packet(pdu, target);
+        return decode_packet(buffer, &packet, translate);
+    }
+    long decode_packet(IPmsRawPacket* buffer, IPmsSnmpPacket* packet, long translate) override {
+        if (!current_) return PMC_E_NOTREADY;
+        if (!buffer || !packet) return PMC_E_INVALID;
+        long r = 0;
+        IPmsCodec* d = current_->create_decoder(buffer, translate, false, &r);
+        if (!d) return r;
+        r = d->process_packet(packet);
+        d->release();
+        return r;
+    }
+    long peek_header(IPmsRawPacket* buffer, long* status, long* id, long translate) override {
+        if (!current_) return PMC_E_NOTREADY;
+        if (!buffer || !status || !id) return PMC_E_INVALID;
+        long r = 0;
+        IPmsPdu* pdu = pms_create_pdu(&r);
+        if (!pdu) return r;
+        IPmsSnmpPacket* packet = pms_create_packet(&r);
+        if (!packet) {
+            pdu->release();
+            return r;
+        }
+        packet->set_pdu(pdu);
+        IPmsCodec* d = current_->create_decoder(buffer, translate, true, &r);
+        if (d) {
+            r = d->process_packet(packet);
+            d->release();
+        }
+        if (r == 0) {
+            *status = pdu->get_error_status();
+            *id = pdu->get_request_id();
+        }
+        packet->release();
+        return r;
+    }
+
+private:
+    std::vector<IPmsCodecFactory*> factories_;
+    IPmsCodecFactory* current_ = nullptr;
+};
+
+CTransStreamFactory g_trans_stream;
+
+CRegistry* make_registry() {
+    static CRegistry registry;  // lives until unload
+    registry.add(&g_trans_stream);
+    return &registry;
+}
+
+}  // namespace
+
+long pms_codec_written_bindings(IPmsCodec* codec) {
+    auto* e = dynamic_cast<CEncoder*>(codec);
+    return e ? e->written_ : 0;
+}
+
+IPmsRawPacket* pms_create_raw_packet(long* result) {
+    auto* p = new (std::nothrow) CRawPacket();
+    set_result(result, p ? PMC_OK : PMC_E_NOMEM);
+    return p;
+}
+
+IPmsCodecRegistry* pms_codec_registry() {
+    static CRegistry* registry = make_registry();
+    return registry;
+}
+
+// Created at library load, as the Part asks.
+static IPmsCodecRegistry* const g_loaded_registry = pms_codec_registry();
+
+}  // namespace devlink
