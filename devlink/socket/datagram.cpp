@@ -225,7 +225,7 @@ public:
         auto* sin = static_cast<struct sockaddr_in*>(buf);
         std::memset(sin, 0, sizeof *sin);
         sin->sin_family = AF_INET;
-        sin->sin_port = A().htons(a->get_port());
+        sin->sin_port = (A().htons)(a->get_port());
         sin->sin_addr.s_addr = ip;
         return true;
     }
@@ -234,7 +234,7 @@ public:
         const auto* sin = reinterpret_cast<const struct sockaddr_in*>(sa);
         const char* t = A().inet_ntoa(sin->sin_addr);
         if (!t || a->set(t, 0, 0) != 0) return false;
-        a->set_port(A().ntohs(sin->sin_port));
+        a->set_port((A().ntohs)(sin->sin_port));
         a->set_kind(PMC_ADDR_IPV4);
         return true;
     }
@@ -260,7 +260,7 @@ public:
                                 static_cast<unsigned char>(f[2]), static_cast<unsigned char>(f[3])};
         std::memcpy(&s->sipx_network, net, 4);
         for (int i = 0; i < 6; ++i) s->sipx_node[i] = static_cast<unsigned char>(f[4 + i]);
-        s->sipx_port = A().htons(a->get_port());
+        s->sipx_port = (A().htons)(a->get_port());
         return true;
     }
     bool from_socket_address(const struct sockaddr* sa, IPmcNetworkAddress* a) override {
@@ -272,7 +272,7 @@ public:
         std::snprintf(t, sizeof t, "%02x%02x%02x%02x:%02x%02x%02x%02x%02x%02x", net[0], net[1], net[2], net[3],
                       s->sipx_node[0], s->sipx_node[1], s->sipx_node[2], s->sipx_node[3], s->sipx_node[4], s->sipx_node[5]);
         if (a->set(t, 0, 0) != 0) return false;
-        a->set_port(A().ntohs(s->sipx_port));
+        a->set_port((A().ntohs)(s->sipx_port));
         a->set_kind(PMC_ADDR_IPX);
         return true;
     }
