@@ -1,5 +1,7 @@
 #include "modeltables.h"
 
+#include "optiondetect.h"
+
 namespace {
 
 constexpr DWORD kCapabilityMask = 0x08A92E7C;
@@ -38,8 +40,8 @@ constexpr long kSupportedFunctions[] = {0, 1, 102, 103, 105, 108, 400, 450, 1003
 constexpr const char* kPrivateMib = "1.3.6.1.4.1.47301.8.62.1.19.4.33";
 
 constexpr DeviceQueryRecord kDeviceQuery[] = {
-    {KTPS_MODEL_LUMENO_4100N, 4, "devmodel.dll", kPrivateMib, "", nullptr},
-    {KTPS_MODEL_LUMENO_4100DN, 4, "devmodel.dll", kPrivateMib, "", nullptr},
+    {KTPS_MODEL_LUMENO_4100N, 4, "devmodel.dll", kPrivateMib, "", DetectDeviceOptions},
+    {KTPS_MODEL_LUMENO_4100DN, 4, "devmodel.dll", kPrivateMib, "", DetectDeviceOptions},
 };
 
 }  // namespace

@@ -44,15 +44,42 @@ void WriteFile(const std::string& path, const std::string& data)
     out << data;
 }
 
+namespace {
+
+// Remembers an environment variable, so that a test can put it back as it found it.
+void Save(const char* name, std::string* value, bool* had)
+{
+    const char* current = std::getenv(name);
+    *had = current != nullptr;
+    *value = current ? current : "";
+}
+
+void Restore(const char* name, const std::string& value, bool had)
+{
+    if (had)
+        setenv(name, value.c_str(), 1);
+    else
+        unsetenv(name);
+}
+
+}  // namespace
+
 void IsolatedTest::SetUp()
 {
+    Save("LUMENO_ROOT", &savedRoot_, &hadRoot_);
+    Save("TMPDIR", &savedTemp_, &hadTemp_);
     std::filesystem::create_directories(TempPath());
     setenv("LUMENO_ROOT", StoreRoot().c_str(), 1);
     setenv("TMPDIR", TempPath().c_str(), 1);
     platform::Store::Reset();
 }
 
-void IsolatedTest::TearDown() { platform::Store::Reset(); }
+void IsolatedTest::TearDown()
+{
+    platform::Store::Reset();
+    Restore("LUMENO_ROOT", savedRoot_, hadRoot_);
+    Restore("TMPDIR", savedTemp_, hadTemp_);
+}
 
 std::string DriverDir() { return LUMENO_TEST_DRIVER_DIR; }
 std::string SourceDir() { return LUMENO_TEST_SOURCE_DIR; }

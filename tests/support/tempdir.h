@@ -36,6 +36,8 @@ protected:
 
 private:
     TempDir dir_;
+    std::string savedRoot_, savedTemp_;
+    bool hadRoot_ = false, hadTemp_ = false;
 };
 
 // The build's driver directory (with a trailing separator), the source tree, the programs.

@@ -69,3 +69,28 @@ constexpr DWORD IDB_DEVICE_TRAY_MODULE = 11003;
 constexpr UINT IDS_LANGUAGE_ID = 24000;
 
 extern "C" DWORD OupmFunction(DWORD function, DWORD model, void* in, void* out);
+
+// Function 1003, installable-option detection.
+struct OUPM_OPTIONQUERY {
+    DWORD dwSize;                  // sizeof(OUPM_OPTIONQUERY), else nothing is done
+    const char* pszLibraryPath;    // the device-query library, at most 259 characters
+    HANDLE hDevice;                // opened through the device-query library; null when none
+    DWORD dwReserved;
+};
+
+struct OUPM_OPTIONPAIR {
+    const char* pszKeyword;  // constants of the model library
+    const char* pszOption;
+};
+
+constexpr size_t OUPM_NETWORK_ADDRESS_SIZE = 42;
+constexpr size_t OUPM_COMMUNITY_SIZE = 34;
+
+struct OUPM_OPTIONRESULT {
+    DWORD dwPairCount;                       // pairs written; 0 means nothing was detected
+    OUPM_OPTIONPAIR* pPairs;                 // room for as many pairs as function 605 answers
+    char szNetworkAddress[OUPM_NETWORK_ADDRESS_SIZE];
+    char szCommunity[OUPM_COMMUNITY_SIZE];
+    DWORD dwSnmpVersion;
+    HANDLE hPrinter;                         // not null: the printer's own data is the source
+};

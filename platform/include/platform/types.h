@@ -42,6 +42,9 @@ struct ModuleRecord;
 using HMODULE = ModuleRecord*;
 using HINSTANCE = HMODULE;
 
+struct WindowRecord;
+using HWND = WindowRecord*;
+
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;
 constexpr DWORD MAX_PATH = 260;
