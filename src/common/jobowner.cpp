@@ -38,6 +38,12 @@ bool Finish(DWORD dwResult, LPSTR pszOut, DWORD cbOut, DWORD cbWritten)
     return true;
 }
 
+void InitJobAccountRecord(JobAccountRecord* pRecord)
+{
+    std::memset(pRecord, 0, sizeof(*pRecord));
+    pRecord->dwFlags = JOB_ACCOUNT_FLAGS_ABSENT;
+}
+
 void CopyWide(WCHAR* pField, size_t cch, LPCWSTR pszText)
 {
     lstrcpynW(pField, pszText, static_cast<int>(cch));

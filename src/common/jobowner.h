@@ -2,7 +2,7 @@
 // host-address strings, the account record for the job and the product version text.
 #pragma once
 
-#include "common/jobaccount.h"
+#include "common/printerdata.h"  // JobAccountRecord (Part 1.4)
 #include "platform/win32.h"
 
 inline constexpr char JOB_UNKNOWN_USER_A[] = "UnknownUser";

@@ -160,31 +160,13 @@ TEST_F(JobOwner, DefaultPathIsTheModuleDirectoryAndStringResource6)
     EXPECT_TRUE(IsOwnerKitLoaded());
 }
 
-TEST_F(JobOwner, AccountInfoParsing)
-{
-    const std::u16string info = std::u16string(u"Flags=3") + u'\0' + u"UserId=abc" + u'\0' + u"UserId=second" +
-                                u'\0' + u"Password=0123456789abcdefXYZ" + u'\0' + u'\0';
-    JobAccountRecord r;
-    ParseJobAccountInfo(reinterpret_cast<const BYTE*>(info.data()), static_cast<DWORD>(info.size() * 2), &r);
-    EXPECT_EQ(r.dwFlags, 3u);
-    EXPECT_EQ(std::u16string(r.szUserId), u"abc");
-    EXPECT_EQ(std::u16string(r.szAccountId), u"");
-    EXPECT_EQ(std::u16string(r.szPassword), u"0123456789abcdef");  // cut to 16 characters
-    EXPECT_EQ(std::u16string(r.szPopupChargePassword), u"");
-    ParseJobAccountInfo(nullptr, 0, &r);
-    EXPECT_EQ(r.dwFlags, 28u);
-    // A list without its end marker is read only up to the given size.
-    const std::u16string open = u"UserId=xyz";
-    ParseJobAccountInfo(reinterpret_cast<const BYTE*>(open.data()), 8, &r);
-    EXPECT_EQ(std::u16string(r.szUserId), u"");
-}
-
 TEST_F(JobOwner, AccountRecordForTheJob)
 {
     JobAccountRecord r;
     data.accountMode = false;
     data.haveRecord = true;
-    InitJobAccountRecord(&data.record);
+    ParseJobAccountInfo(nullptr, 0, &data.record);  // the empty record (Part 1.4)
+    EXPECT_EQ(data.record.dwFlags, 28u);
     data.record.dwFlags = 0;
     lstrcpynW(data.record.szUserId, u"user", 33);
     MakeJobAccountRecord(data, &r);
