@@ -7,6 +7,12 @@
 #include "../hostcore.h"
 #include "cli.h"
 
+namespace lumeno {
+int PrinterCommand(const Args& args);
+int SettingsCommand(const Args& args);
+int PreconfigCommand(const Args& args);
+}  // namespace lumeno
+
 namespace {
 
 constexpr const char* kUsage =
@@ -15,13 +21,25 @@ constexpr const char* kUsage =
     "  model info MODEL                   what the model library tells of a model\n"
     "  reg query KEY [VALUE]              show a registry key or value\n"
     "  reg set KEY VALUE TYPE DATA        set a value (TYPE sz, dword, binary, multi_sz)\n"
-    "  reg delete KEY [VALUE]             delete a value, or a key with all below it\n";
+    "  reg delete KEY [VALUE]             delete a value, or a key with all below it\n"
+    "  printer add NAME [--model MODEL] [--port PORT] [--ppd FILE]\n"
+    "                                     install a printer (MODEL \"Lumeno 4100N\" or \"Lumeno 4100DN\")\n"
+    "  printer list | show NAME | delete NAME\n"
+    "  printer data list|get|delete PRINTER [VALUE]\n"
+    "  printer data set PRINTER VALUE TYPE DATA   (TYPE sz, dword, binary, multi_sz)\n"
+    "  settings get|set [--printer NAME] KEYWORD [VALUE]\n"
+    "                                     a setting of the user's DEVMODE of the printer\n"
+    "  settings show [--printer NAME]     every \"$\" setting with its value\n"
+    "  preconfig show [--printer NAME]    the administrator's pre-configuration, and lines ignored\n";
 
 using Handler = int (*)(const lumeno::Args&);
 
 int Run(int argc, char** argv)
 {
-    const std::map<std::string, Handler> commands = {{"model", lumeno::ModelCommand}, {"reg", lumeno::RegCommand}};
+    const std::map<std::string, Handler> commands = {{"model", lumeno::ModelCommand}, {"reg", lumeno::RegCommand},
+                                                    {"printer", lumeno::PrinterCommand},
+                                                    {"settings", lumeno::SettingsCommand},
+                                                    {"preconfig", lumeno::PreconfigCommand}};
     if (argc < 2 || !std::strcmp(argv[1], "help") || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
