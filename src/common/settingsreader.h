@@ -53,6 +53,7 @@ public:
     // The printer description's prefix ("" when unknown) and whether keywords are mapped.
     const char* Prefix() const { return m_szPrefix; }
     const PreConfigList* PreConfig() const { return m_pPreConfig; }
+    PrinterDataReader* Data() const { return m_pData; }
 
 private:
     const OEMPrivateDevmode* Defaults();
