@@ -22,6 +22,7 @@ struct Failure : std::runtime_error {
 // Each command family answers its sub-commands; args start after the family name.
 int ModelCommand(const Args& args);
 int RegCommand(const Args& args);
+int PrintCommand(const Args& args);
 
 // Fails with a usage error unless args has between min and max entries.
 void ExpectArgs(const Args& args, size_t min, size_t max, const char* usage);

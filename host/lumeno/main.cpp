@@ -30,7 +30,9 @@ constexpr const char* kUsage =
     "  settings get|set [--printer NAME] KEYWORD [VALUE]\n"
     "                                     a setting of the user's DEVMODE of the printer\n"
     "  settings show [--printer NAME]     every \"$\" setting with its value\n"
-    "  preconfig show [--printer NAME]    the administrator's pre-configuration, and lines ignored\n";
+    "  preconfig show [--printer NAME]    the administrator's pre-configuration, and lines ignored\n"
+    "  print [-P PRINTER] [-o KEYWORD=VALUE ...] [--output FILE] [--preview PNG] [INPUT]\n"
+    "                                     print a document (PostScript or PDF) through the driver\n";
 
 using Handler = int (*)(const lumeno::Args&);
 
@@ -39,7 +41,8 @@ int Run(int argc, char** argv)
     const std::map<std::string, Handler> commands = {{"model", lumeno::ModelCommand}, {"reg", lumeno::RegCommand},
                                                     {"printer", lumeno::PrinterCommand},
                                                     {"settings", lumeno::SettingsCommand},
-                                                    {"preconfig", lumeno::PreconfigCommand}};
+                                                    {"preconfig", lumeno::PreconfigCommand},
+                                                    {"print", lumeno::PrintCommand}};
     if (argc < 2 || !std::strcmp(argv[1], "help") || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
