@@ -24,7 +24,7 @@ test: build fuzz-build
 
 demo: deps
 	cmake -S . -B $(DEMO_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(DEMO_BUILD) -j$(JOBS) --target lumeno modellib
+	cmake --build $(DEMO_BUILD) -j$(JOBS) --target lumeno modellib psrendplug
 	scripts/demo $(DEMO_BUILD) build/demo
 
 bench: deps

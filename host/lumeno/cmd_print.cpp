@@ -40,7 +40,8 @@ int PrintCommand(const Args& args)
             const std::string& kv = value();
             const size_t eq = kv.find('=');
             char* end = nullptr;
-            const long n = eq == std::string::npos ? -1 : std::strtol(kv.substr(0, eq).c_str(), &end, 10);
+            const std::string item = eq == std::string::npos ? std::string() : kv.substr(0, eq);
+            const long n = item.empty() ? -1 : std::strtol(item.c_str(), &end, 10);
             if (n < 0 || n > 31 || !end || *end) throw UsageError("--job-info takes ITEM=TEXT, ITEM 0..31");
             req.jobInfo.emplace_back(static_cast<int>(n), kv.substr(eq + 1));
         } else if (a == "--no-ps2") {

@@ -152,7 +152,7 @@ HRESULT PpdCore::GetOptionAttribute(PDEVOBJ, DWORD, LPCSTR pszFeature, LPCSTR ps
     }
     if (std::strcmp(pszFeature, "PageSize") == 0 || std::strcmp(pszFeature, "PageRegion") == 0) {
         ppd_size_t* s = ppdPageSize(m_ppd, pszOption);
-        if (!s) return E_INVALIDARG;
+        if (!s || s->width <= 0 || s->length <= 0) return E_INVALIDARG;
         if (std::strcmp(pszAttribute, "PaperDimension") == 0) {
             const LONG size[2] = {Micrometres(s->width), Micrometres(s->length)};
             return Answer(size, sizeof(size), kADT_SIZE, pdwDataType, pbData, cbSize, pcbNeeded);
@@ -180,7 +180,11 @@ HRESULT PpdCore::EnumOptions(PDEVOBJ, DWORD, LPCSTR pszFeature, LPSTR buf, DWORD
     ppd_option_t* o = pszFeature ? ppdFindOption(m_ppd, pszFeature) : nullptr;
     if (!o) return E_INVALIDARG;
     std::string list;
-    for (int i = 0; i < o->num_choices; ++i) list += std::string(o->choices[i].choice) + '\0';
+    for (int i = 0; i < o->num_choices; ++i) {
+        // CUPS's own stand-in choice for a custom size is not an option of the printer's list.
+        if (std::strcmp(o->choices[i].choice, "Custom") == 0) continue;
+        list += std::string(o->choices[i].choice) + '\0';
+    }
     return AnswerList(list, buf, cbSize, pcbNeeded);
 }
 
