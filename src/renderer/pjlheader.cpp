@@ -62,33 +62,39 @@ std::u16string WideFromAnsi(LPCSTR psz)
 class Writer {
 public:
     Writer(WORD wDialect, std::string* pOut) : m_d(wDialect), m_out(*pOut) { m_out.reserve(0x8000); }
-    void Raw(const std::string& s) { m_out += s; }
+    void Raw(const std::string& s) { m_out.append(s); }
     void Setting(const char* k, const std::string& v)
     {
-        if (m_d >= 2) m_out += "@PJL SET " + std::string(k) + "=" + v + "\r\n";
+        if (m_d >= 2) Line({"@PJL SET ", k, "=", v.c_str()});
     }
     void QSetting(const char* k, const std::string& v)
     {
-        if (m_d >= 2) m_out += "@PJL SET " + std::string(k) + "=\"" + v + "\"\r\n";
+        if (m_d >= 2) Line({"@PJL SET ", k, "=\"", v.c_str(), "\""});
     }
     void Comment(const char* k, const std::string& v)
     {
-        if (m_d >= 2) m_out += "@PJL COMMENT " + std::string(k) + "=" + v + "\r\n";
+        if (m_d >= 2) Line({"@PJL COMMENT ", k, "=", v.c_str()});
     }
     void RawAttr(const std::string& text)
     {
         if (text.empty()) return;
-        if (m_d == 1) m_out += text + "\r\n";
-        else if (m_d == 3) m_out += "@PJL SET JOBATTR=\"" + text + "\"\r\n";
+        if (m_d == 1) Line({text.c_str()});
+        else if (m_d == 3) Line({"@PJL SET JOBATTR=\"", text.c_str(), "\""});
     }
     void Attr(const char* k, const std::string& v)
     {
-        if (m_d == 1) m_out += "@" + std::string(k) + "=" + v + "\r\n";
-        else if (m_d == 3) m_out += "@PJL SET JOBATTR=\"@" + std::string(k) + "=" + v + "\"\r\n";
+        if (m_d == 1) Line({"@", k, "=", v.c_str()});
+        else if (m_d == 3) Line({"@PJL SET JOBATTR=\"@", k, "=", v.c_str(), "\""});
     }
     WORD dialect() const { return m_d; }
 
 private:
+    // One line of pieces, ended by CR LF (the GCC 12 string-concatenation warnings stay away).
+    void Line(std::initializer_list<const char*> parts)
+    {
+        for (const char* p : parts) m_out.append(p);
+        m_out.append("\r\n");
+    }
     WORD m_d;
     std::string& m_out;
 };
@@ -230,9 +236,9 @@ void Composer::OwnerMode(DWORD dwMode, bool bPassword)
     const WORD d = m_d.GetJobOwnerChoice();
     std::string value;
     if (d == 0 || d == 3 || d == 7 || d == 8) {
-        value = "@" + Ansi(m_info.GetTextW(DII_USERNAME)) + "\\" + Ansi(m_info.GetTextW(DII_MACHINENAME));
+        value.assign("@").append(Ansi(m_info.GetTextW(DII_USERNAME))).append("\\").append(Ansi(m_info.GetTextW(DII_MACHINENAME)));
     } else if (d == 1 || d == 4 || d == 5 || d == 6) {
-        value = "@" + ItemText(DII_OWNERNAME);
+        value.assign("@").append(ItemText(DII_OWNERNAME));
     }
     if (value.size() > 32) value.resize(32);
     m_w.Attr("JOAU", value);
