@@ -23,6 +23,9 @@ struct Failure : std::runtime_error {
 int ModelCommand(const Args& args);
 int RegCommand(const Args& args);
 int PrintCommand(const Args& args);
+// Sub-commands of "printer" that live in files of their own.
+int DetectOptionsCommand(const Args& args);
+int SimulateCommand(const Args& args);
 
 // Fails with a usage error unless args has between min and max entries.
 void ExpectArgs(const Args& args, size_t min, size_t max, const char* usage);

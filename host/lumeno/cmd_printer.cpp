@@ -548,13 +548,15 @@ std::string ResolvePrinter(const std::string& name)
 
 int PrinterCommand(const Args& args)
 {
-    if (args.empty()) throw UsageError("usage: lumeno printer add|list|show|delete|data ...");
+    if (args.empty()) throw UsageError("usage: lumeno printer add|list|show|delete|data|detect-options|simulate ...");
     const Args rest(args.begin() + 1, args.end());
     if (args[0] == "add") return Add(rest);
     if (args[0] == "list") return List(rest);
     if (args[0] == "show") return Show(rest);
     if (args[0] == "delete") return Delete(rest);
     if (args[0] == "data") return Data(rest);
+    if (args[0] == "detect-options") return DetectOptionsCommand(rest);
+    if (args[0] == "simulate") return SimulateCommand(rest);
     throw UsageError("unknown printer command \"" + args[0] + "\"");
 }
 

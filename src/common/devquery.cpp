@@ -105,6 +105,8 @@ HANDLE DqOpenForQuery(const DQ_OPEN_PARAMS& params)
     if (ok && params.wMode == 2 && params.pszTryAddress && *params.pszTryAddress)
         ok = DqSetAttribute(hDevice, "_KTZADC_EWSTryAddress", params.pszTryAddress);
     ok = ok && DqSetAttribute(hDevice, "_KTZADC_CommunityName", szCommunity);
+    for (size_t i = 0; ok && i < params.cExtra; ++i)
+        ok = DqSetAttribute(hDevice, params.pExtra[i].pszName, params.pExtra[i].pValue);
     ok = ok && DqSelectDevice(hDevice, params.hOwner, params.pszPort, params.pszProduct, params.pszPrivateMib);
     if (ok) return hDevice;
     DqCloseDevice(hDevice);

@@ -36,6 +36,13 @@ bool DqGetValueInteger(HANDLE hDevice, const char* pszName, int32_t* pValue);
 bool DqGetValueBoolean(HANDLE hDevice, const char* pszName, uint16_t* pValue);
 bool DqCloseDevice(HANDLE hDevice);
 
+// A further attribute set while the device is opened, before it is selected (the SNMP
+// version and SNMPv3 parameters of the device-query library, for example).
+struct DQ_ATTRIBUTE {
+    const char* pszName;
+    const void* pValue;
+};
+
 // What opening a device for a query needs.
 struct DQ_OPEN_PARAMS {
     const char* pszLibraryPath;
@@ -49,6 +56,8 @@ struct DQ_OPEN_PARAMS {
     const char* pszPort;            // the printer's port name
     const char* pszProduct;
     const char* pszPrivateMib;
+    const DQ_ATTRIBUTE* pExtra;     // may be null
+    size_t cExtra;
 };
 
 // Opens and selects the device; any failing step closes it again and gives null.
