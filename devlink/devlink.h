@@ -1,4 +1,4 @@
-// devlink: common definitions of the device-communication library (Part 5.3 conventions).
+// devlink: common definitions of the device-communication library (export macro, result codes).
 #pragma once
 
 // Symbols the library offers to callers outside itself.
@@ -6,7 +6,7 @@
 
 namespace devlink {
 
-// Result codes shared by the whole library (Part 5.3).
+// Result codes shared by the whole library: 0 is success, every failure is negative.
 inline constexpr long PMC_OK = 0;
 inline constexpr long PMC_E_NOVALUE = -1;
 inline constexpr long PMC_E_INVALID = -2;

@@ -191,7 +191,7 @@ void OursDecode(benchmark::State& st) {
     st.SetLabel(kNames[st.range(0)]);
 }
 
-// Decoding into the request's own PDU and target, as the sessions do (Part 5.5).
+// Decoding into the request's own PDU and target, as the request sessions do.
 void OursDecodeReuse(benchmark::State& st) {
     std::string wire = wire_of(kCases[st.range(0)]);
     IPmsCodecRegistry* reg = pms_codec_registry();

@@ -1,4 +1,4 @@
-// Network addresses and the address-text services (Part 5.1).
+// Network addresses and the two address-text services (the resolver-based one and the older one).
 #pragma once
 
 #include "devlink.h"

@@ -1,5 +1,6 @@
-// BER codec "TransStream" (Part 5.4): an encoder that writes from the end of a buffer of the
-// target's maximum message size and a strict decoder that fills caller-owned objects in place.
+// BER codec "TransStream": an encoder that writes from the end of a buffer of the target's
+// maximum message size (so every length is known when its header is written) and a strict
+// decoder that fills caller-owned objects in place.
 #include "codec/codec.h"
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "log/log.h"
+#include "snmp/subids.h"
 
 namespace devlink {
 
@@ -51,6 +53,11 @@ public:
     unsigned char* get_data2() const override { return data_; }
     long get_size() const override { return size_; }
     bool allocate(long size) override {
+        // A buffer of this size that the library owns is kept: each encode asks for the same size.
+        if (data_ && size == size_ && owner_ == PMS_OWNER_LIBRARY) {
+            pos_ = 0;
+            return true;
+        }
         free();
         if (size <= 0) return true;
         data_ = new (std::nothrow) unsigned char[static_cast<size_t>(size)];
@@ -228,14 +235,7 @@ public:
         return 0;
     }
     long visit_counter64(IPmsValue* v) override {
-        uint64_t x = (static_cast<uint64_t>(v->get_high32(nullptr) & 0xFFFFFFFFul) << 32) | (v->get_low32(nullptr) & 0xFFFFFFFFul);
-        unsigned char* end = pos_;
-        do {
-            put(static_cast<unsigned char>(x));
-            x >>= 8;
-        } while (x);
-        if (pos_ < end && !overflow_ && (*pos_ & 0x80)) put(0);
-        put_header(0x46, static_cast<size_t>(end - pos_));
+        put_uint(0x46, (static_cast<uint64_t>(v->get_high32(nullptr) & 0xFFFFFFFFul) << 32) | (v->get_low32(nullptr) & 0xFFFFFFFFul));
         return 0;
     }
     long visit_exception(IPmsValue* v) override {
@@ -244,113 +244,102 @@ public:
     }
 
 private:
-    void put(unsigned char b) {
-        if (pos_ == start_ || overflow_) {
-            overflow_ = true;
-            return;
-        }
-        *--pos_ = b;
-    }
-    void put_bytes(const void* p, size_t n) {
+    // Room for n more bytes in front of what is written; null (and overflow) when they do not fit.
+    unsigned char* reserve(size_t n) {
         if (overflow_ || static_cast<size_t>(pos_ - start_) < n) {
             overflow_ = true;
-            return;
+            return nullptr;
         }
         pos_ -= n;
-        if (n) std::memcpy(pos_, p, n);
+        return pos_;
     }
-    void put_length(size_t n) {
-        if (n < 128) {
-            put(static_cast<unsigned char>(n));
-            return;
-        }
-        unsigned char count = 0;
-        while (n) {
-            put(static_cast<unsigned char>(n));
-            n >>= 8;
-            ++count;
-        }
-        put(static_cast<unsigned char>(0x80 | count));
+    void put_bytes(const void* p, size_t n) {
+        unsigned char* w = reserve(n);
+        if (w && n) std::memcpy(w, p, n);
+    }
+    static size_t length_size(size_t n) {
+        if (n < 128) return 1;
+        size_t k = 1;
+        for (; n; n >>= 8) ++k;
+        return k;
     }
     void put_header(unsigned char tag, size_t len) {
-        put_length(len);
-        put(tag);
+        size_t k = length_size(len);
+        unsigned char* w = reserve(1 + k);
+        if (!w) return;
+        w[0] = tag;
+        if (k == 1) {
+            w[1] = static_cast<unsigned char>(len);
+            return;
+        }
+        w[1] = static_cast<unsigned char>(0x80 | (k - 1));
+        for (size_t i = k; i >= 2; --i, len >>= 8) w[i] = static_cast<unsigned char>(len);
+    }
+    // The content bytes of a 32-bit number, big-endian: the fewest that keep the sign, or for an
+    // unsigned number the fewest with a leading zero byte when the top bit would be set.
+    void put_number(unsigned char tag, uint64_t u, int n) {
+        unsigned char* w = reserve(static_cast<size_t>(n));
+        if (!w) return;
+        for (int i = n - 1; i >= 0; --i, u >>= 8) w[i] = static_cast<unsigned char>(u);
+        put_header(tag, static_cast<size_t>(n));
     }
     void put_int(unsigned char tag, int32_t v) {
-        unsigned char* end = pos_;
         uint32_t u = static_cast<uint32_t>(v);
-        // Fewest bytes that keep the sign.
         int n = 4;
         while (n > 1) {
             uint32_t top9 = (u >> ((n - 1) * 8 - 1)) & 0x1FF;
             if (top9 == 0 || top9 == 0x1FF) --n;
             else break;
         }
-        for (int i = 0; i < n; ++i) put(static_cast<unsigned char>(u >> (8 * i)));
-        put_header(tag, static_cast<size_t>(end - pos_));
+        put_number(tag, u, n);
     }
-    void put_uint(unsigned char tag, uint32_t u) {
-        unsigned char* end = pos_;
-        do {
-            put(static_cast<unsigned char>(u));
-            u >>= 8;
-        } while (u);
-        if (!overflow_ && (*pos_ & 0x80)) put(0);
-        put_header(tag, static_cast<size_t>(end - pos_));
+    void put_uint(unsigned char tag, uint64_t u) {
+        int n = 1;
+        while (n < 9 && (u >> (8 * n - 1)) != 0) ++n;
+        put_number(tag, u, n);
     }
     void put_octets(unsigned char tag, const void* p, size_t n) {
         put_bytes(p, n);
         put_header(tag, n);
     }
-    void put_subid(uint64_t v) {
-        put(static_cast<unsigned char>(v & 0x7F));
-        v >>= 7;
-        while (v) {
-            put(static_cast<unsigned char>(0x80 | (v & 0x7F)));
-            v >>= 7;
-        }
+    static size_t subid_size(uint64_t v) {
+        size_t k = 1;
+        while (v >>= 7) ++k;
+        return k;
+    }
+    // Base 128, high groups first, written backwards in front of w; the caller made sure they fit.
+    static unsigned char* put_subid_before(unsigned char* w, uint64_t v) {
+        *--w = static_cast<unsigned char>(v & 0x7F);
+        while (v >>= 7) *--w = static_cast<unsigned char>(0x80 | (v & 0x7F));
+        return w;
     }
     long put_oid(const IPmsOid* oid) {
         if (!oid) return PMC_E_INVALID;
-        const char* t = oid->get_text();
-        long len = oid->get_text_length();
-        uint32_t small[128];
-        std::vector<uint32_t> big;
-        uint32_t* ids = small;
-        size_t n = 0, cap = 128;
-        if (len > 0) {
-            uint64_t cur = 0;
-            bool digit = false;
-            for (long i = 0; i <= len; ++i) {
-                char c = i < len ? t[i] : '.';
-                if (c >= '0' && c <= '9') {
-                    cur = cur * 10 + static_cast<uint64_t>(c - '0');
-                    if (cur > 0xFFFFFFFFull) return PMC_E_INVALID;
-                    digit = true;
-                } else if (c == '.' && digit) {
-                    if (n == cap) {
-                        if (ids == small) big.assign(small, small + n);
-                        big.resize(cap * 2);
-                        cap *= 2;
-                        ids = big.data();
-                    }
-                    ids[n++] = static_cast<uint32_t>(cur);
-                    cur = 0;
-                    digit = false;
-                } else {
-                    return PMC_E_INVALID;
-                }
-            }
-        }
-        unsigned char* end = pos_;
+        long count = 0;
+        bool exact = false;
+        const uint32_t* ids = oid->get_subids(&count, &exact);
+        size_t n = static_cast<size_t>(count);
+        if (!exact) return PMC_E_INVALID;
         if (n == 1) {
             PMC_LOG(L(), PMC_LOG_ERROR, "encode error:oid size is 1.");
             return PMC_E_INVALID;
         }
+        unsigned char* end = pos_;
         if (n >= 2) {
             if (ids[0] > 2 || (ids[0] < 2 && ids[1] >= 40)) return PMC_E_INVALID;
-            for (size_t i = n - 1; i >= 2; --i) put_subid(ids[i]);
-            put_subid(static_cast<uint64_t>(ids[0]) * 40 + ids[1]);
+            uint64_t first = static_cast<uint64_t>(ids[0]) * 40 + ids[1];
+            // At most five bytes a sub-identifier; only a nearly full buffer needs the exact size.
+            if (overflow_ || static_cast<size_t>(pos_ - start_) < 5 * (n - 1)) {
+                size_t len = subid_size(first);
+                for (size_t i = 2; i < n; ++i) len += subid_size(ids[i]);
+                if (overflow_ || static_cast<size_t>(pos_ - start_) < len) {
+                    overflow_ = true;
+                    return 0;
+                }
+            }
+            unsigned char* w = pos_;  // a local cursor: the byte stores cannot then touch pos_
+            for (size_t i = n - 1; i >= 2; --i) w = put_subid_before(w, ids[i]);
+            pos_ = put_subid_before(w, first);
         }
         put_header(0x06, static_cast<size_t>(end - pos_));
         return 0;
@@ -665,54 +654,39 @@ public:
         }
         const unsigned char* q = p_;
         const unsigned char* e = p_ + len;
-        char small[512];
-        std::string big;
-        // Each content byte gives at most one sub-identifier of at most 10 digits and a point;
-        // the first group gives two.
-        size_t need = (len + 1) * 11 + 1;
-        char* out = small;
-        if (need > sizeof small) {
-            big.resize(need);
-            out = big.data();
+        // Each content byte ends at most one sub-identifier; the first group gives two.
+        uint32_t small[SubIdArray::kInline];
+        std::vector<uint32_t> big;
+        uint32_t* ids = small;
+        if (len + 1 > SubIdArray::kInline) {
+            try {
+                big.resize(len + 1);
+            } catch (...) {
+                return PMC_E_NOMEM;
+            }
+            ids = big.data();
         }
-        char* w = out;
-        bool first = true;
+        size_t n = 0;
         while (q < e) {
-            uint64_t v = 0;
-            for (;;) {
+            unsigned char c = *q++;
+            uint64_t v = c & 0x7F;
+            while (c & 0x80) {
                 if (q >= e) return PMC_E_DECODE;  // a group running past the content
-                unsigned char c = *q++;
+                c = *q++;
                 v = (v << 7) | (c & 0x7F);
                 if (v > 0xFFFFFFFFull + 80) return PMC_E_DECODE;
-                if (!(c & 0x80)) break;
             }
-            if (first) {
+            if (n == 0) {
                 uint64_t a = v < 40 ? 0 : v < 80 ? 1 : 2;
-                uint64_t b = v - 40 * a;
-                if (b > 0xFFFFFFFFull) return PMC_E_DECODE;
-                w = put_dec(w, a);
-                *w++ = '.';
-                w = put_dec(w, b);
-                first = false;
+                ids[n++] = static_cast<uint32_t>(a);
+                ids[n++] = static_cast<uint32_t>(v - 40 * a);
             } else {
                 if (v > 0xFFFFFFFFull) return PMC_E_DECODE;
-                *w++ = '.';
-                w = put_dec(w, v);
+                ids[n++] = static_cast<uint32_t>(v);
             }
         }
         p_ = e;
-        return oid->set_oid_text(out, w - out) ? PMC_E_NOMEM : 0;
-    }
-    static char* put_dec(char* w, uint64_t v) {
-        char tmp[24];
-        char* t = tmp + sizeof tmp;
-        do {
-            *--t = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v);
-        size_t n = static_cast<size_t>(tmp + sizeof tmp - t);
-        std::memcpy(w, t, n);
-        return w + n;
+        return oid->set_subids(ids, static_cast<long>(n)) ? PMC_E_NOMEM : 0;
     }
 
 private:
@@ -866,7 +840,7 @@ IPmsCodecRegistry* pms_codec_registry() {
     return registry;
 }
 
-// Created at library load, as the Part asks.
+// Created at library load, so the first request finds the codec already registered.
 static IPmsCodecRegistry* const g_loaded_registry = pms_codec_registry();
 
 }  // namespace devlink

@@ -1,4 +1,4 @@
-// BER codec for SNMPv1 and SNMPv2c, the codec "TransStream" (Part 5.4).
+// BER codec for SNMPv1 and SNMPv2c, registered under the name "TransStream".
 #pragma once
 
 #include "devlink.h"

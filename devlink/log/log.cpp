@@ -1,4 +1,4 @@
-// Log and trace framework (Part 5.8).
+// Log and trace framework: channels, level masks and the stdout and file sinks.
 #include "log/log.h"
 
 #include <pthread.h>
@@ -261,14 +261,14 @@ public:
 
 private:
     void configure_from_environment() {
-        const char* spec = std::getenv("LUMENO_DEVLINK_LOG");
-        if (!spec || !*spec) return;
-        if (std::strcmp(spec, "stdout") == 0) {
+        const char* setting = std::getenv("LUMENO_DEVLINK_LOG");
+        if (!setting || !*setting) return;
+        if (std::strcmp(setting, "stdout") == 0) {
             default_.has_stdout_ = true;
             default_.add_sink(new (std::nothrow) StdoutSink("stdout"));
-        } else if (std::strncmp(spec, "file:", 5) == 0 && spec[5]) {
-            default_.file_path_ = spec + 5;
-            default_.add_sink(new (std::nothrow) FileSink(spec + 5));
+        } else if (std::strncmp(setting, "file:", 5) == 0 && setting[5]) {
+            default_.file_path_ = setting + 5;
+            default_.add_sink(new (std::nothrow) FileSink(setting + 5));
         } else {
             return;
         }

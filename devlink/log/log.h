@@ -1,4 +1,4 @@
-// Log and trace framework (Part 5.8). Channels are inert by default: an empty level mask and
+// Log and trace framework. Channels are inert by default: an empty level mask and
 // no sink. For debugging, the environment variable LUMENO_DEVLINK_LOG attaches a sink to the
 // default channel "All" when the registry is created (see docs/devlink.md).
 #pragma once

@@ -1,4 +1,4 @@
-// IPmcBytes: a byte string for text and raw bytes alike (Part 5.3).
+// IPmcBytes: a byte string for text and raw bytes alike.
 #pragma once
 
 #include "devlink.h"

@@ -1,3 +1,4 @@
+// Variable bindings, PDUs, targets and packets.
 #include "snmp/pdu.h"
 
 #include <cstring>
@@ -103,7 +104,13 @@ public:
     }
     long append(IPmsVarBind* b) override {
         if (!b) return PMC_E_INVALID;
-        try { items_.push_back(b); } catch (...) { return PMC_E_NOMEM; }
+        try {
+            // Room for a usual request at once, instead of growing one binding at a time.
+            if (items_.capacity() == 0) items_.reserve(kUsualBindings);
+            items_.push_back(b);
+        } catch (...) {
+            return PMC_E_NOMEM;
+        }
         return 0;
     }
     long insert_front(IPmsOid* oid, IPmsValue* value) override {
@@ -199,6 +206,7 @@ private:
         set_result(r, 0);
         return l;
     }
+    static constexpr size_t kUsualBindings = 16;
     std::vector<IPmsVarBind*> items_;
 };
 

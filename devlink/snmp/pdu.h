@@ -1,4 +1,4 @@
-// Variable bindings, PDUs, targets, packets and pointer containers (Part 5.9).
+// Variable bindings, PDUs, targets, packets and pointer containers.
 #pragma once
 
 #include <cstddef>
@@ -366,5 +366,5 @@ IPmcPtrArray<T>* pms_create_ptr_array(long* result) {
 
 }  // namespace devlink
 
-// Exported (Part 5.7): an empty PDU list whose policy takes the pointers and releases the PDUs.
+// Exported for the driver side: an empty PDU list whose policy takes the pointers and releases the PDUs.
 DEVLINK_EXPORT devlink::IPmcPtrList<devlink::IPmsPdu>* pms_create_pdu_list(long* result);

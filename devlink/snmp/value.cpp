@@ -1,4 +1,4 @@
-// SNMP values and object identifiers (Part 5.3).
+// SNMP values and object identifiers.
 #include "snmp/value.h"
 
 #include <cinttypes>
@@ -9,39 +9,68 @@
 #include <string>
 #include <vector>
 
+#include "snmp/subids.h"
+
 namespace devlink {
 namespace {
 
 using SubIds = std::vector<unsigned long>;
 
-// Splits dotted text into sub-identifiers (components above 2^32-1 saturate).
-void parse_subids(const char* t, long len, SubIds& out) {
+// How an OID text relates to its sub-identifiers.
+enum class OidTextForm {
+    Canonical,  // dotted decimal without leading zeros, each component within 32 bits
+    Numbers,    // decimal numbers within 32 bits between single points, some with leading zeros
+    Other,      // anything else: kept as given, its numbers are only a reading of it
+};
+
+// Reads dotted text into sub-identifiers: the digits between points, each capped at 2^32-1
+// (other characters are skipped), and tells the text's form.
+OidTextForm read_oid_text(const char* t, long len, SubIdArray& out) {
     out.clear();
-    if (len <= 0) return;
-    unsigned long cur = 0;
-    bool any = false;
-    for (long i = 0; i < len; ++i) {
-        char c = t[i];
+    if (len <= 0) return OidTextForm::Canonical;
+    OidTextForm form = OidTextForm::Canonical;
+    uint64_t cur = 0;
+    long digits = 0;
+    bool leading_zero = false;
+    for (long i = 0; i <= len; ++i) {
+        char c = i < len ? t[i] : '.';
         if (c == '.') {
-            out.push_back(cur);
+            if (digits == 0) form = OidTextForm::Other;
+            else if (leading_zero && digits > 1 && form == OidTextForm::Canonical) form = OidTextForm::Numbers;
+            out.push_back(static_cast<uint32_t>(cur));
             cur = 0;
-            any = false;
+            digits = 0;
         } else if (c >= '0' && c <= '9') {
-            cur = cur * 10 + static_cast<unsigned long>(c - '0');
-            if (cur > 0xFFFFFFFFul) cur = 0xFFFFFFFFul;
-            any = true;
+            if (digits++ == 0) leading_zero = c == '0';
+            cur = cur * 10 + static_cast<uint64_t>(c - '0');
+            if (cur > 0xFFFFFFFFull) {
+                cur = 0xFFFFFFFFull;
+                form = OidTextForm::Other;
+            }
+        } else {
+            form = OidTextForm::Other;
         }
     }
-    (void)any;
-    out.push_back(cur);
+    return form;
 }
 
-long count_subids(const char* t, long len) {
-    if (len <= 0) return 0;
-    long n = 1;
-    for (long i = 0; i < len; ++i)
-        if (t[i] == '.') ++n;
-    return n;
+// The dotted-decimal text of n sub-identifiers.
+std::string text_of(const uint32_t* ids, size_t n) {
+    std::string text;
+    text.reserve(n * 4);
+    char buf[12];
+    for (size_t i = 0; i < n; ++i) {
+        char* e = buf + sizeof buf;
+        char* p = e;
+        uint32_t v = ids[i];
+        do {
+            *--p = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v);
+        if (i) *--p = '.';
+        text.append(p, static_cast<size_t>(e - p));
+    }
+    return text;
 }
 
 bool parse_u32(const char*& p, unsigned long max, unsigned long& out, int base = 10) {
@@ -161,8 +190,9 @@ public:
     }
     long read_index_from(const IPmsOid* oid, bool implied, long count) override {
         if (!oid) return PMC_E_INVALID;
-        SubIds ids;
-        parse_subids(oid->get_text(), oid->get_text_length(), ids);
+        long n = 0;
+        const uint32_t* own = oid->get_subids(&n, nullptr);
+        SubIds ids(own, own + n);
         long used = 0;
         return read_index(ids, implied, count, &used);
     }
@@ -582,14 +612,23 @@ class COid final : public CValueImpl<COid, IPmsOid> {
 public:
     COid() : CValueImpl(PMS_OID) {}
     long accept(IPmsVisitor* v) override { return v ? v->visit_oid(this) : PMC_E_INVALID; }
-    long reset() override { text_.clear(); count_ = 0; return 0; }
-    bool same_content(const COid& o) const { return text_ == o.text_; }
+    long reset() override {
+        ids_.clear();
+        form_ = OidTextForm::Canonical;
+        text_made_ = false;
+        return 0;
+    }
+    // A text that is not in canonical form is kept as given, so only texts compare it equal.
+    bool same_content(const COid& o) const {
+        if (raw() || o.raw()) return std::strcmp(get_text(), o.get_text()) == 0;
+        return ids_ == o.ids_;
+    }
     IPmsOid* as_oid() override { return this; }
-    bool is_valid() const override { return pms_oid_text_valid(text_.data(), static_cast<long>(text_.size())); }
+    bool is_valid() const override { return !raw() || pms_oid_text_valid(text_.data(), static_cast<long>(text_.size())); }
     unsigned long get_uint32(long* r) const override {
-        if (text_.empty()) { set_result(r, PMC_E_NOTREADY); return static_cast<unsigned long>(-1L); }
+        if (ids_.empty()) { set_result(r, PMC_E_NOTREADY); return static_cast<unsigned long>(-1L); }
         set_result(r, 0);
-        return std::strtoul(text_.c_str(), nullptr, 10);
+        return ids_[0];
     }
     long set_uint32(unsigned long v) override {
         char buf[24];
@@ -598,13 +637,14 @@ public:
     }
     long format_text(IPmcBytes* out) const override {
         if (!out) return PMC_E_INVALID;
-        return out->set(text_.data(), static_cast<long>(text_.size()));
+        return out->set(get_text(), get_text_length());
     }
     long set_text(const char* t) override { return set_oid_text(t ? t : "", t ? static_cast<long>(std::strlen(t)) : 0); }
     const unsigned char* get_octets(long* length, long* r) const override {
+        const char* t = get_text();
         if (length) *length = static_cast<long>(text_.size());
         set_result(r, 0);
-        return reinterpret_cast<const unsigned char*>(text_.c_str());
+        return reinterpret_cast<const unsigned char*>(t);
     }
     long set_octets(const void* data, long length) override {
         if (length < 0 || (!data && length > 0)) return PMC_E_INVALID;
@@ -615,17 +655,13 @@ public:
         long n = get_count();
         if (n == 0) { set_result(r, PMC_E_NOTREADY); return -1; }
         if (i < 0 || i >= n) { set_result(r, PMC_E_NOELEMENT); return -1; }
-        SubIds ids;
-        parse_subids(text_.data(), static_cast<long>(text_.size()), ids);
         set_result(r, 0);
-        return static_cast<long>(ids[static_cast<size_t>(i)]);
+        return static_cast<long>(ids_[static_cast<size_t>(i)]);
     }
     long index_subids(SubIds& ids, bool implied) const override {
-        SubIds own;
-        parse_subids(text_.data(), static_cast<long>(text_.size()), own);
         ids.clear();
-        if (!implied) ids.push_back(own.size());
-        ids.insert(ids.end(), own.begin(), own.end());
+        if (!implied) ids.push_back(ids_.size());
+        ids.insert(ids.end(), ids_.data(), ids_.data() + ids_.size());
         return 0;
     }
     long read_index(const SubIds& ids, bool implied, long count, long* used) override {
@@ -648,11 +684,11 @@ public:
         return nullptr;
     }
 
-    // IPmsOid
+    // IPmsOid. Relations compare the texts character by character, as they always have.
     long compare_text(const char* t, long* r) const override {
         if (!t) { set_result(r, PMC_E_INVALID); return -1; }
         set_result(r, 0);
-        const char* a = text_.c_str();
+        const char* a = get_text();
         const char* b = t;
         while (*a && *b) {
             if (*a != *b) return static_cast<unsigned char>(*b) < static_cast<unsigned char>(*a) ? PMS_OID_GREATER : PMS_OID_LESS;
@@ -672,45 +708,46 @@ public:
         long r = 0;
         long rel = compare_text(t, &r);
         if (r || (rel != PMS_OID_EQUAL && rel != PMS_OID_THIS_BELOW)) return PMC_E_INVALID;
-        return remove(0, count_subids(t, static_cast<long>(std::strlen(t))));
+        long n = 0;
+        if (*t) {
+            n = 1;
+            for (const char* p = t; *p; ++p) n += *p == '.';
+        }
+        return remove(0, n);
     }
     long strip_prefix(const IPmsOid* o) override { return o ? strip_prefix_text(o->get_text()) : PMC_E_INVALID; }
     long append_text(const char* t) override {
         if (!t) return PMC_E_INVALID;
         if (!*t) return 0;
-        try {
-            if (!text_.empty()) text_.push_back('.');
-            text_.append(t);
-        } catch (...) {
-            return PMC_E_NOMEM;
-        }
-        count_ = -1;
-        return 0;
+        SubIdArray more;
+        long len = static_cast<long>(std::strlen(t));
+        if (!raw() && read_oid_text(t, len, more) == OidTextForm::Canonical)
+            return guarded([&] {
+                for (size_t i = 0; i < more.size(); ++i) ids_.push_back(more[i]);
+            });
+        // A text in another form joins the text as given.
+        const char* current = get_text();
+        std::string joined;
+        if (guarded([&] { joined = std::string(current) + (*current ? "." : "") + t; })) return PMC_E_NOMEM;
+        return set_oid_text(joined.data(), static_cast<long>(joined.size()));
     }
     long append_subid(unsigned long id) override {
-        char buf[24];
-        char* e = buf + sizeof buf;
-        char* p = e;
-        do {
-            *--p = static_cast<char>('0' + id % 10);
-            id /= 10;
-        } while (id);
-        try {
-            if (!text_.empty()) text_.push_back('.');
-            text_.append(p, static_cast<size_t>(e - p));
-        } catch (...) {
-            return PMC_E_NOMEM;
+        if (raw() || id > 0xFFFFFFFFul) {
+            char buf[24];
+            std::snprintf(buf, sizeof buf, "%lu", id);
+            return append_text(buf);
         }
-        if (count_ >= 0) ++count_;
-        return 0;
+        return guarded([&] { ids_.push_back(static_cast<uint32_t>(id)); });
     }
     long append_oid(const IPmsOid* o) override {
         if (!o) return PMC_E_INVALID;
-        long add = o->get_count();
-        long known = count_ >= 0 ? get_count() : -1;
-        long r = append_text(o->get_text());
-        if (r == 0 && known >= 0) count_ = known + add;
-        return r;
+        long n = 0;
+        bool exact = false;
+        const uint32_t* more = o->get_subids(&n, &exact);
+        if (raw() || !o->as_value()->is_valid() || !exact) return append_text(o->get_text());
+        return guarded([&] {
+            for (long i = 0; i < n; ++i) ids_.push_back(more[i]);
+        });
     }
     long append_value_text(long type, const char* t, bool implied) override {
         long r = 0;
@@ -728,23 +765,23 @@ public:
         if (count < 0 || count > get_count()) { set_result(r, PMC_E_INVALID); return nullptr; }
         COid* c = new (std::nothrow) COid();
         if (!c) { set_result(r, PMC_E_NOMEM); return nullptr; }
-        size_t cut = offset_of(count);
-        c->set_oid_text(text_.data(), static_cast<long>(prefix_end(count, cut)));
+        long rr = c->set_subids(ids_.data(), count);
+        if (rr) { c->release(); set_result(r, rr); return nullptr; }
         remove(0, count);
         set_result(r, 0);
         return c;
     }
     long take_prefix_into(IPmsValue* v, long count) override {
         if (!v || count < 0 || count > get_count()) return PMC_E_INVALID;
-        size_t cut = offset_of(count);
-        std::string prefix = text_.substr(0, prefix_end(count, cut));
+        std::string prefix;
+        if (guarded([&] { prefix = text_of(ids_.data(), static_cast<size_t>(count)); })) return PMC_E_NOMEM;
         long r = v->set_text(prefix.c_str());
         if (r) return r;
         return remove(0, count);
     }
     unsigned long take_first_subid(long* r) override {
-        if (text_.empty()) { set_result(r, PMC_E_NOTREADY); return static_cast<unsigned long>(-1L); }
-        unsigned long v = std::strtoul(text_.c_str(), nullptr, 10);
+        if (ids_.empty()) { set_result(r, PMC_E_NOTREADY); return static_cast<unsigned long>(-1L); }
+        unsigned long v = ids_[0];
         remove(0, 1);
         set_result(r, 0);
         return v;
@@ -758,8 +795,9 @@ public:
     }
     long take_prefix_into_bytes(IPmcBytes* b, long count) override {
         if (!b || count < 0 || count > get_count()) return PMC_E_INVALID;
-        size_t cut = offset_of(count);
-        long r = b->set(text_.data(), static_cast<long>(prefix_end(count, cut)));
+        std::string prefix;
+        if (guarded([&] { prefix = text_of(ids_.data(), static_cast<size_t>(count)); })) return PMC_E_NOMEM;
+        long r = b->set(prefix.data(), static_cast<long>(prefix.size()));
         if (r) return r;
         return remove(0, count);
     }
@@ -779,22 +817,14 @@ public:
         if (used > 0) remove(0, used);
         return 0;
     }
+    // Removing from an OID kept in another text form leaves it in canonical form.
     long remove(long start, long count) override {
         long n = get_count();
         if (start < 0 || start >= n) return (start == 0 && n == 0 && count == 0) ? 0 : PMC_E_INVALID;
         if (count < 0 || start + count > n) count = n - start;
         if (count == 0) return 0;
-        size_t a = offset_of(start);
-        size_t b = start + count >= n ? text_.size() : offset_of(start + count);
-        // Remove the components and one neighbouring point.
-        if (b < text_.size()) {
-            text_.erase(a, b - a);  // b points at the first character after "x.", keep it
-        } else if (a > 0) {
-            text_.erase(a - 1);
-        } else {
-            text_.clear();
-        }
-        count_ = n - count;
+        ids_.erase(static_cast<size_t>(start), static_cast<size_t>(count));
+        changed();
         return 0;
     }
     IPmsValue* peek_index_value(long type, bool implied, long* r) const override {
@@ -815,38 +845,66 @@ public:
     }
     IPmsValue* as_value() override { return this; }
     const IPmsValue* as_value() const override { return this; }
-    const char* get_text() const override { return text_.c_str(); }
-    long get_text_length() const override { return static_cast<long>(text_.size()); }
-    long get_count() const override {
-        if (count_ < 0) count_ = count_subids(text_.data(), static_cast<long>(text_.size()));
-        return count_;
-    }
-    long set_oid_text(const char* t, long length) override {
-        try {
-            text_.assign(t ? t : "", t ? static_cast<size_t>(length) : 0);
-        } catch (...) {
-            return PMC_E_NOMEM;
+    // The text is made on demand and kept until the next change.
+    const char* get_text() const override {
+        if (!text_made_) {
+            try {
+                text_ = text_of(ids_.data(), ids_.size());
+            } catch (...) {
+                text_.clear();
+                return "";
+            }
+            text_made_ = true;
         }
-        count_ = -1;
-        return 0;
+        return text_.c_str();
+    }
+    long get_text_length() const override { return static_cast<long>(std::strlen(get_text())); }
+    long get_count() const override { return static_cast<long>(ids_.size()); }
+    long set_oid_text(const char* t, long length) override {
+        if (!t || length < 0) length = 0;
+        return guarded([&] {
+            form_ = read_oid_text(t, length, ids_);
+            if (raw()) {
+                text_.assign(t, static_cast<size_t>(length));
+                text_made_ = true;
+            }
+        });
+    }
+    const uint32_t* get_subids(long* count, bool* exact) const override {
+        if (count) *count = static_cast<long>(ids_.size());
+        if (exact) *exact = form_ != OidTextForm::Other;
+        return ids_.data();
+    }
+    long set_subids(const uint32_t* ids, long count) override {
+        if (count < 0 || (!ids && count > 0)) return PMC_E_INVALID;
+        return guarded([&] {
+            ids_.assign(ids, static_cast<size_t>(count));
+            form_ = OidTextForm::Canonical;
+            text_made_ = false;
+        });
     }
 
 private:
-    // Character offset of sub-identifier k (text size when k is the count).
-    size_t offset_of(long k) const {
-        if (k <= 0) return 0;
-        long seen = 0;
-        for (size_t i = 0; i < text_.size(); ++i)
-            if (text_[i] == '.' && ++seen == k) return i + 1;
-        return text_.size();
+    bool raw() const { return form_ != OidTextForm::Canonical; }
+    void changed() {
+        form_ = OidTextForm::Canonical;
+        text_made_ = false;
     }
-    // End of the text of the first count sub-identifiers, given offset_of(count).
-    size_t prefix_end(long count, size_t cut) const {
-        if (count <= 0) return 0;
-        return cut < text_.size() || (cut == text_.size() && count < get_count()) ? cut - 1 : text_.size();
+    // Runs a change that may run out of memory; the text is made again afterwards.
+    template <class F>
+    long guarded(F&& change) {
+        try {
+            change();
+        } catch (...) {
+            return PMC_E_NOMEM;
+        }
+        if (!raw()) text_made_ = false;
+        return 0;
     }
-    std::string text_;
-    mutable long count_ = 0;
+    SubIdArray ids_;
+    OidTextForm form_ = OidTextForm::Canonical;
+    mutable std::string text_;  // the text as given while raw(), else the cache
+    mutable bool text_made_ = false;
 };
 
 }  // namespace

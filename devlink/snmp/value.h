@@ -1,5 +1,8 @@
-// SNMP values and object identifiers (Part 5.3).
+// SNMP values and object identifiers: one interface for every value type, with the OID as a value
+// that also offers the prefix and index operations the table walks need.
 #pragma once
+
+#include <cstdint>
 
 #include "devlink.h"
 #include "snmp/bytes.h"
@@ -124,13 +127,18 @@ public:
     virtual IPmsValue* peek_index_value(long type, bool implied, long* result) const = 0;
     virtual long peek_index_into(IPmsValue* value, bool implied) const = 0;
     virtual long set_from_index(const IPmsValue* value, bool implied) = 0;
-    // Library additions after the specified operations: the value side and the text.
+    // Library additions after the classic operations: the value side and the text.
     virtual IPmsValue* as_value() = 0;
     virtual const IPmsValue* as_value() const = 0;
     virtual const char* get_text() const = 0;  // never null ("" when empty)
     virtual long get_text_length() const = 0;
     virtual long get_count() const = 0;  // number of sub-identifiers
     virtual long set_oid_text(const char* text, long length) = 0;
+    // The sub-identifiers as numbers, for the codec and the index forms (valid until the next
+    // change). When the text is not a list of decimal numbers within 32 bits, they are its
+    // numeric reading (non-digits skipped, components capped at 2^32-1) and *exact is false.
+    virtual const uint32_t* get_subids(long* count, bool* exact) const = 0;
+    virtual long set_subids(const uint32_t* ids, long count) = 0;
 protected:
     ~IPmsOid() override = default;
 };

@@ -1,4 +1,4 @@
-// DataGramSocket: one UDP (or IPX datagram) socket bound to a local port (Part 5.2).
+// DataGramSocket: one UDP (or IPX datagram) socket bound to a local port.
 #pragma once
 
 #include <string>

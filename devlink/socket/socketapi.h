@@ -1,4 +1,4 @@
-// Socket-library binding (Part 5.2). The library binds the socket functions it needs by name at
+// Socket-library binding. The library binds the socket functions it needs by name at
 // run time into a process-wide table. On Linux the "socket library" is the C library: it is
 // loaded with dlopen ("libc.so.6", then "libc.so" as the older fallback) and every function of the
 // required and the optional set is resolved by name with dlsym. The four Winsock-only functions

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "snmp/value.h"
 
 using namespace devlink;
@@ -135,6 +137,77 @@ TEST(DevlinkValues, Counter64Text) {
     EXPECT_EQ(c->get_high32(nullptr), 0xFFFFFFFFul);
     EXPECT_EQ(text_of(c), "18446744073709551615");
     c->release();
+}
+
+}  // namespace
+
+namespace {
+
+// A text that is not canonical dotted decimal is kept exactly as given; only canonical texts
+// and lists of 32-bit numbers (leading zeros allowed) have exact sub-identifiers to encode.
+TEST(DevlinkValues, OidTextForms) {
+    struct Case {
+        const char* text;
+        bool valid;
+        bool exact;
+        long count;
+    };
+    const Case cases[] = {
+        {"1.3.6.1", true, true, 4},     {"", true, true, 0},          {"01.3", false, true, 2},
+        {"1.x.3", false, false, 3},     {"1..3", false, false, 3},    {"4294967296.1", true, false, 2},
+        {"4294967295.7", true, true, 2},
+    };
+    for (const Case& c : cases) {
+        IPmsValue* v = pms_create_value(PMS_OID, nullptr);
+        ASSERT_EQ(v->set_text(c.text), 0) << c.text;
+        IPmsOid* o = v->as_oid();
+        EXPECT_STREQ(o->get_text(), c.text);
+        EXPECT_EQ(v->is_valid(), c.valid) << c.text;
+        long n = -1;
+        bool exact = !c.exact;
+        o->get_subids(&n, &exact);
+        EXPECT_EQ(exact, c.exact) << c.text;
+        EXPECT_EQ(n, c.count) << c.text;
+        v->release();
+    }
+}
+
+TEST(DevlinkValues, OidTextMadeAfterChanges) {
+    IPmsOid* o = pms_create_oid("1.3.6.1", nullptr);
+    EXPECT_STREQ(o->get_text(), "1.3.6.1");
+    o->append_subid(4294967295ul);
+    EXPECT_STREQ(o->get_text(), "1.3.6.1.4294967295");
+    o->append_subid(4294967296ul);  // beyond 32 bits: kept as text, no longer exact
+    EXPECT_STREQ(o->get_text(), "1.3.6.1.4294967295.4294967296");
+    bool exact = true;
+    o->get_subids(nullptr, &exact);
+    EXPECT_FALSE(exact);
+    const uint32_t ids[] = {1, 3, 6, 1, 2, 1};
+    EXPECT_EQ(o->set_subids(ids, 6), 0);
+    EXPECT_STREQ(o->get_text(), "1.3.6.1.2.1");
+    EXPECT_EQ(o->get_count(), 6);
+    IPmsOid* other = pms_create_oid("1.3.6.1.2.1", nullptr);
+    EXPECT_TRUE(o->equals(other));
+    o->release();
+    other->release();
+}
+
+// Longer OIDs than the in-object room go to the heap; every operation must see them whole.
+TEST(DevlinkValues, LongOid) {
+    std::string text = "1.3";
+    for (int i = 0; i < 40; ++i) text += "." + std::to_string(1000 + i);
+    IPmsOid* o = pms_create_oid(text.c_str(), nullptr);
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->get_count(), 42);
+    IPmsOid* copy = o->clone(nullptr);
+    EXPECT_TRUE(copy->equals(o));
+    EXPECT_EQ(o->remove(2, 30), 0);
+    EXPECT_EQ(o->get_count(), 12);
+    EXPECT_EQ(o->get_element(2, nullptr), 1030);
+    EXPECT_EQ(copy->get_element(41, nullptr), 1039);
+    EXPECT_STREQ(copy->get_text(), text.c_str());
+    o->release();
+    copy->release();
 }
 
 }  // namespace
