@@ -13,6 +13,7 @@
 #include "common/devquery.h"
 #include "common/modelbinding.h"
 #include "common/portkind.h"
+#include "common/settingsreader.h"
 #include "platform/win32.h"
 #include "printers.h"
 
@@ -215,7 +216,11 @@ int DetectOptionsCommand(const Args& input)
     const Snmp snmp = ParseSnmp(args, printer.get());
     if (!args.empty()) throw UsageError("usage: lumeno " + std::string(kUsage));
 
-    const Detection d = Detect(printer.get(), printer.DriverName(), snmp);
+    // The model is known by the product name of the printer's PPD.
+    char product[65] = {};
+    DWORD size = sizeof product;
+    if (!GetPpdProductName(printer.get(), product, &size)) throw Failure("cannot read the product name of the printer's PPD");
+    const Detection d = Detect(printer.get(), product, snmp);
     if (d.pairs.empty()) throw Failure("no installable options detected for \"" + name + "\"; nothing stored");
     std::printf("source             %s\n", d.local ? "printer status data" : "device query");
     for (const auto& [keyword, option] : d.pairs) std::printf("%-26s %s\n", keyword.c_str(), option.c_str());
