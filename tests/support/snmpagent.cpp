@@ -30,7 +30,7 @@ void WriteConfig(const std::string& path, const std::string& persistentDir, cons
 {
     std::ofstream out(path);
     out << "[snmp] persistentDir " << persistentDir << "\n";
-    out << "rwcommunity " << config.community << " 127.0.0.1\n";
+    out << "rwcommunity " << config.community << " " << (config.netns.empty() ? "127.0.0.1" : "default") << "\n";
     out << "sysDescr " << config.sysDescr << "\n";
     for (const SnmpUser& u : config.users) {
         out << "createUser " << u.name;
@@ -43,7 +43,7 @@ void WriteConfig(const std::string& path, const std::string& persistentDir, cons
 }
 
 // The agent is ready when it answers a GET on loopback; a datagram is enough to tell.
-bool Answers(int port)
+bool Answers(const std::string& host, int port)
 {
     // GetRequest, community "public", request-id 1, sysDescr.0
     static const unsigned char probe[] = {0x30, 0x26, 0x02, 0x01, 0x00, 0x04, 0x06, 'p',  'u',  'b',  'l',  'i',
@@ -55,7 +55,7 @@ bool Answers(int port)
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(static_cast<uint16_t>(port));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    inet_pton(AF_INET, host.c_str(), &to.sin_addr);
     timeval wait{0, 200000};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     sendto(fd, probe, sizeof probe, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
@@ -81,23 +81,30 @@ int SnmpAgent::FreeUdpPort()
     return ntohs(addr.sin_port);
 }
 
-SnmpAgent::SnmpAgent(const SnmpAgentConfig& config) : dir_(MakeTempDir())
+SnmpAgent::SnmpAgent(const SnmpAgentConfig& config) : dir_(MakeTempDir()), reachAt_(config.reachAt)
 {
     const std::string conf = dir_ + "/snmpd.conf";
     const std::string log = dir_ + "/snmpd.log";
-    WriteConfig(conf, dir_, config);
+    // The agent saves its persistent snmpd.conf there at exit; it must not be our configuration.
+    const std::string persistent = dir_ + "/persist";
+    std::filesystem::create_directory(persistent);
+    WriteConfig(conf, persistent, config);
     for (int attempt = 0; attempt < 3 && pid_ < 0; ++attempt) {
-        port_ = FreeUdpPort();
-        const std::string endpoint = "udp:127.0.0.1:" + std::to_string(port_);
+        port_ = config.port ? config.port : FreeUdpPort();
+        const std::string endpoint = "udp:" + config.listen + ":" + std::to_string(port_);
         const pid_t pid = fork();
         if (pid == 0) {
             setenv("MIBS", "", 1);  // no MIB files needed: every OID is numeric
-            execlp("snmpd", "snmpd", "-f", "-C", "-c", conf.c_str(), "-Lf", log.c_str(), "-M", "/dev/null",
-                   endpoint.c_str(), static_cast<char*>(nullptr));
+            if (config.netns.empty())
+                execlp("snmpd", "snmpd", "-f", "-C", "-c", conf.c_str(), "-Lf", log.c_str(), "-M", "/dev/null",
+                       endpoint.c_str(), static_cast<char*>(nullptr));
+            else
+                execlp("ip", "ip", "netns", "exec", config.netns.c_str(), "snmpd", "-f", "-C", "-c", conf.c_str(),
+                       "-Lf", log.c_str(), "-M", "/dev/null", endpoint.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         for (int i = 0; i < 100; ++i) {
-            if (Answers(port_)) {
+            if (Answers(reachAt_, port_)) {
                 pid_ = pid;
                 break;
             }

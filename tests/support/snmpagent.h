@@ -30,6 +30,13 @@ struct SnmpAgentConfig {
     std::vector<SnmpValue> values;            // served on top of the agent's own MIBs
     std::string sysDescr = "Lumeno 4100DN";
     std::vector<std::string> extraLines;      // anything else for snmpd.conf
+    // Where the agent runs: by default on loopback in this network namespace. For an agent in a
+    // namespace of the test's own, name it, listen on "0.0.0.0" (to hear broadcasts), give the
+    // address the test reaches it at and a port (0: a free loopback port).
+    std::string netns;
+    std::string listen = "127.0.0.1";
+    std::string reachAt = "127.0.0.1";
+    int port = 0;
 };
 
 class SnmpAgent {
@@ -41,7 +48,7 @@ public:
 
     bool running() const { return pid_ > 0; }
     int port() const { return port_; }
-    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+    std::string address() const { return reachAt_ + ":" + std::to_string(port_); }
     // Why the agent did not start (its own log), when running() is false.
     const std::string& error() const { return error_; }
 
@@ -50,6 +57,7 @@ public:
 
 private:
     std::string dir_;
+    std::string reachAt_;
     int port_ = 0;
     pid_t pid_ = -1;
     std::string error_;
