@@ -21,9 +21,6 @@ namespace psdriver {
 
 namespace {
 
-constexpr char kDefaultPrinter[] = "Lumeno 4100DN";
-constexpr char kDriverName[] = "Lumeno 4100 PS";
-constexpr char kPpdFile[] = "QN4100DN.PPD";
 constexpr DWORD kHostExtraSignature = 0x4C4D4E48;  // "HNML"
 constexpr DWORD kHostExtraSize = 2048;
 constexpr ULONG kPrivateEscape = 0x4B545056;
