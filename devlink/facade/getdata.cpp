@@ -243,10 +243,8 @@ long CGetData::walk(IPmcPtrList<IPmsPdu>* list, const char* base_text) {
             r = PMC_E_NOELEMENT;
             break;
         }
-        long relation = -1;
-        base->compare(first->get_oid(), &relation);
-        long repeat = -1;
-        if (asked) asked->compare(first->get_oid(), &repeat);
+        const long relation = base->compare(first->get_oid(), nullptr);
+        const long repeat = asked ? asked->compare(first->get_oid(), nullptr) : -1;
         // Stay while the answer lies below the base. An error answer (the end of the MIB under
         // SNMPv1 carries the asked names back) and an agent that answers the asked name again
         // end the walk instead of asking the same forever.

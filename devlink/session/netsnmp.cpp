@@ -26,8 +26,11 @@ void initialise() {
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
-    netsnmp_set_mib_directory("");
-    snmp_disable_log();  // its messages reach our log through the error logger instead
+    netsnmp_set_mib_directory("");  // numeric OIDs only: no MIB files are read
+    // Its messages reach our log through the error logger instead; without a handler of its
+    // own the library would print them on standard error.
+    snmp_disable_log();
+    netsnmp_register_loghandler(NETSNMP_LOGHANDLER_NONE, LOG_DEBUG);
     init_snmp("devlink");
 }
 

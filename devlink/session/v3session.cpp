@@ -62,15 +62,16 @@ int probe_callback(int op, netsnmp_session*, int, netsnmp_pdu* pdu, void* magic)
 
 struct RequestState {
     bool waiting = true;
-    long reqid = 0;
     int snmp_errno = 0;
     netsnmp_pdu* answer = nullptr;
 };
 
-int request_callback(int op, netsnmp_session*, int reqid, netsnmp_pdu* pdu, void* magic) {
+// The library matched the answer to the request by its message id already: a Report about an
+// undecryptable request cannot carry the request-id.
+int request_callback(int op, netsnmp_session*, int, netsnmp_pdu* pdu, void* magic) {
     auto* state = static_cast<RequestState*>(magic);
     if (op == NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE) {
-        if (reqid != state->reqid || !pdu) return 0;
+        if (!pdu) return 0;
         if (pdu->command == SNMP_MSG_REPORT) {
             state->snmp_errno = snmpv3_get_report_type(pdu);
             // The first authenticated request learns the agent's clock this way and is re-sent.
@@ -123,7 +124,9 @@ void forget_user(const std::string& engine_id, const char* name) {
     if (engine_id.empty() || !name) return;
     struct usmUser* user =
         usm_get_user(reinterpret_cast<const u_char*>(engine_id.data()), engine_id.size(), name);
-    if (user) usm_free_user(usm_remove_user(user));
+    if (!user) return;
+    usm_remove_user(user);  // answers the list's head, not the user
+    usm_free_user(user);
 }
 
 netsnmp_pdu* make_probe(long* result) {
@@ -195,7 +198,6 @@ long exchange(IPmsPdu* pdu, IPmsSnmpTarget* target, NetSnmpLock& held) {
     netsnmp_pdu* request = pms_v3_build_pdu(pdu, &r);
     if (!request) return r;
     RequestState state;
-    state.reqid = request->reqid;
     {
         OpenSession session;
         r = session.open(spec.session());
