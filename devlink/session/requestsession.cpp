@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "codec/codec.h"
 #include "log/log.h"
@@ -21,6 +22,12 @@ constexpr long kReceiveBufferSize = 2048;
 IPmcLogChannel* L() { return pmc_log_snmp(); }
 
 const char* text_of(const IPmcNetworkAddress* a) { return a && a->get_text() ? a->get_text() : ""; }
+
+void observe(bool sent, const void* data, long length, const IPmcNetworkAddress* peer) {
+    if (!pms_datagram_observed()) return;
+    const std::string where = std::string(text_of(peer)) + ":" + std::to_string(peer ? peer->get_port() : 0);
+    pms_observe_datagram(sent, data, static_cast<size_t>(length), where.c_str());
+}
 
 // Milliseconds left of a wait, counted down as datagrams arrive.
 class WaitBudget {
@@ -101,7 +108,7 @@ long CRequestSession::encode(IPmsPdu* pdu, IPmsSnmpTarget* target, IPmsRawPacket
 
 long CRequestSession::send_request(const IPmsRawPacket* request, const IPmcNetworkAddress* destination) {
     long r = socket_->send(request->get_position(), request->get_remaining(), destination);
-    if (r == 0) pms_observe_datagram(true, request->get_position(), static_cast<size_t>(request->get_remaining()), text_of(destination));
+    if (r == 0) observe(true, request->get_position(), request->get_remaining(), destination);
     return r;
 }
 
@@ -121,7 +128,7 @@ long CRequestSession::receive(long timeout_ms, Datagram* datagram) {
         return r;
     }
     datagram->raw->attach(buffer, length, PMS_OWNER_HEAP);
-    pms_observe_datagram(false, buffer, static_cast<size_t>(length), text_of(datagram->source));
+    observe(false, buffer, length, datagram->source);
     return 0;
 }
 

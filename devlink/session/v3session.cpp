@@ -166,9 +166,11 @@ long probe_engines(const IPmsSnmpTarget* target, bool broadcast, NetSnmpLock& he
     state.first_only = !broadcast;
     state.engines = engines;
     if (snmp_sess_async_send(session.handle(), probe, probe_callback, &state) == 0) {
+        // The library may wait for an engine itself before sending; its time-out shows here.
         pms_netsnmp_log_session_error("snmp_sess_synch_response_cb", session.handle());
         snmp_free_pdu(probe);
-        return PMC_E_SEND;
+        r = pms_netsnmp_map_error(snmp_sess_session(session.handle())->s_snmp_errno);
+        return r && r != PMC_E_SNMPLIB ? r : PMC_E_SEND;
     }
     r = pms_netsnmp_wait(session.handle(), held, &state.waiting);
     if (r) return r;

@@ -11,6 +11,7 @@ namespace lumeno {
 int PrinterCommand(const Args& args);
 int SettingsCommand(const Args& args);
 int PreconfigCommand(const Args& args);
+int SnmpCommand(const Args& args);
 }  // namespace lumeno
 
 namespace {
@@ -35,6 +36,9 @@ constexpr const char* kUsage =
     "                                     a setting of the user's DEVMODE of the printer\n"
     "  settings show [--printer NAME]     every \"$\" setting with its value\n"
     "  preconfig show [--printer NAME]    the administrator's pre-configuration, and lines ignored\n"
+    "  snmp get|getnext|walk|set|discover [-v 1|3] [-c COMMUNITY] [-u USER] [-l LEVEL] [-a MD5|SHA]\n"
+    "       [-A PASS] [-x DES|AES] [-X PASS] [-n CONTEXT] [-t SECONDS] [-r RETRIES] [-d] AGENT[:PORT] OID...\n"
+    "                                     SNMP requests to a printer (set: OID i VALUE)\n"
     "  print [-P PRINTER] [-o KEYWORD=VALUE ...] [--output FILE] [--preview PNG] [INPUT]\n"
     "                                     print a document (PostScript or PDF) through the driver\n";
 
@@ -46,6 +50,7 @@ int Run(int argc, char** argv)
                                                     {"printer", lumeno::PrinterCommand},
                                                     {"settings", lumeno::SettingsCommand},
                                                     {"preconfig", lumeno::PreconfigCommand},
+                                                    {"snmp", lumeno::SnmpCommand},
                                                     {"print", lumeno::PrintCommand}};
     if (argc < 2 || !std::strcmp(argv[1], "help") || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
