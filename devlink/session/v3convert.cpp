@@ -240,14 +240,14 @@ long V3SessionSpec::set_peer(const IPmsSnmpTarget* target) {
     const IPmcNetworkAddress* a = target->get_address();
     if (!a || !a->get_text()) return PMC_E_INVALID;
     const unsigned port = a->get_port() ? a->get_port() : target->get_port();
-    const std::string text = a->get_text();
+    const char* text = a->get_text();
     switch (a->get_kind()) {
-    case PMC_ADDR_IPV4: peer_ = text; break;
-    case PMC_ADDR_IPV6: peer_ = "udp6:[" + text + "]"; break;
-    case PMC_ADDR_IPX: peer_ = "ipx:" + text; break;
+    case PMC_ADDR_IPV4: peer_.assign(text); break;
+    case PMC_ADDR_IPV6: peer_.assign("udp6:[").append(text).append("]"); break;
+    case PMC_ADDR_IPX: peer_.assign("ipx:").append(text); break;
     default: return PMC_E_INVALID;
     }
-    if (port) peer_ += (a->get_kind() == PMC_ADDR_IPX ? "/" : ":") + std::to_string(port);
+    if (port) peer_.append(a->get_kind() == PMC_ADDR_IPX ? "/" : ":").append(std::to_string(port));
     session_.peername = peer_.data();
     return 0;
 }
