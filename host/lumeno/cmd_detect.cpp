@@ -224,8 +224,10 @@ int DetectOptionsCommand(const Args& input)
     if (d.pairs.empty()) throw Failure("no installable options detected for \"" + name + "\"; nothing stored");
     std::printf("source             %s\n", d.local ? "printer status data" : "device query");
     for (const auto& [keyword, option] : d.pairs) std::printf("%-26s %s\n", keyword.c_str(), option.c_str());
-    std::printf("network address    %s\ncommunity          %s\nSNMP version       %u\n",
-                d.local ? "-" : d.address.c_str(), d.community.c_str(), d.version);
+    // The local source asks no device: it knows no address, community or version.
+    std::printf("network address    %s\ncommunity          %s\nSNMP version       %s\n",
+                d.address.empty() ? "-" : d.address.c_str(), d.community.empty() ? "-" : d.community.c_str(),
+                d.version ? std::to_string(d.version).c_str() : "-");
     if (bApply) {
         Apply(printer.get(), d);
         std::printf("stored in FeatureKeyword\n");
