@@ -146,12 +146,12 @@ Detection Detect(HANDLE printer, const std::string& product, const Snmp& snmp)
 Pairs Merge(const Pairs& stored, const Pairs& detected)
 {
     Pairs merged = stored;
-    for (const auto& [keyword, option] : detected) {
-        auto it = std::find_if(merged.begin(), merged.end(), [&](const auto& p) { return p.first == keyword; });
+    for (const auto& pair : detected) {
+        auto it = std::find_if(merged.begin(), merged.end(), [&](const auto& p) { return p.first == pair.first; });
         if (it != merged.end())
-            it->second = option;
+            it->second = pair.second;
         else
-            merged.emplace_back(keyword, option);
+            merged.push_back(pair);
     }
     return merged;
 }
