@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "log/log.h"
+#include "snmp/sharedblock.h"
 #include "snmp/subids.h"
 
 namespace devlink {
@@ -338,7 +339,12 @@ private:
                 }
             }
             unsigned char* w = pos_;  // a local cursor: the byte stores cannot then touch pos_
-            for (size_t i = n - 1; i >= 2; --i) w = put_subid_before(w, ids[i]);
+            // Most sub-identifiers are below 128 and take one byte: that case skips the group loop.
+            for (const uint32_t* id = ids + n; id > ids + 2;) {
+                uint32_t v = *--id;
+                if (v < 0x80) *--w = static_cast<unsigned char>(v);
+                else w = put_subid_before(w, v);
+            }
             pos_ = put_subid_before(w, first);
         }
         put_header(0x06, static_cast<size_t>(end - pos_));
@@ -503,19 +509,23 @@ public:
         size_t len = 0;
         if (read_header(0x30, &len)) return PMC_E_DECODE;
         if (static_cast<size_t>(end_ - p_) != len) DECODE_FAIL("decode error: length of var bind list is wrong.");
+        // A fresh list gets its bindings, OIDs and values in one allocation.
+        CSharedBlock* block = nullptr;
+        if (list->get_count() == 0) {
+            size_t count = count_elements();
+            if (pms_varbind_list_reserve(list, count) != 0 || !(block = pms_create_varbind_block(count)))
+                return PMC_E_NOMEM;
+        }
+        long r = read_varbinds(list, block);
+        if (block) block->release();
+        return r;
+    }
+
+    long read_varbinds(IPmsVarBindList* list, CSharedBlock* block) {
         long n = 0;
         while (p_ < end_) {
             IPmsVarBind* b = list->get(n);
-            long r = 0;
-            if (!b) {
-                b = pms_create_varbind(&r);
-                if (!b) return r;
-                if (list->append(b)) {
-                    b->release();
-                    return PMC_E_NOMEM;
-                }
-            }
-            r = process_varbind(b);
+            long r = b ? process_varbind(b) : append_varbind(list, block, n);
             if (r) return r;
             ++n;
         }
@@ -523,27 +533,39 @@ public:
         return 0;
     }
 
+    // Decodes into an existing binding, keeping its objects where the types allow.
     long process_varbind(IPmsVarBind* b) override {
+        const unsigned char* start = nullptr;
         size_t len = 0;
-        if (read_header(0x30, &len)) return PMC_E_DECODE;
-        const unsigned char* start = p_;
-        if (static_cast<size_t>(end_ - p_) < len) DECODE_FAIL("decode error: length of var bind is wrong.");
-        IPmsOid* oid = b->get_oid();
+        long type = 0;
+        long r = read_varbind_start(&start, &len, &type);
+        return r ? r : fill_varbind(b, type, start, len);
+    }
+
+    // Decodes into a new binding, placed in the block while it has room.
+    long append_varbind(IPmsVarBindList* list, CSharedBlock* block, long index) {
+        const unsigned char* start = nullptr;
+        size_t len = 0;
+        long type = 0;
+        long r = read_varbind_start(&start, &len, &type);
+        if (r) return r;
+        bool room = block && static_cast<size_t>(index) < block->slots() / 3;
+        IPmsVarBind* b = room ? pms_create_varbind_in(block, static_cast<size_t>(index), type, &r) : pms_create_varbind(&r);
+        if (!b) return r;
+        if (list->append(b)) {
+            b->release();
+            return PMC_E_NOMEM;
+        }
+        return fill_varbind(b, type, start, len);
+    }
+
+    long fill_varbind(IPmsVarBind* b, long type, const unsigned char* start, size_t len) {
         long r = 0;
+        IPmsOid* oid = b->get_oid();
         if (!oid) {
             oid = pms_create_empty_oid(&r);
             if (!oid) return r;
             b->set_oid(oid);
-        }
-        if (read_oid(oid)) return PMC_E_DECODE;
-        if (p_ >= end_) return PMC_E_DECODE;
-        long type = *p_;
-        switch (type) {
-        case 2: case 4: case 5: case 6: case 0x40: case 0x41: case 0x42: case 0x43: case 0x44: case 0x46:
-        case 0x80: case 0x81: case 0x82:
-            break;
-        default:
-            DECODE_FAIL("decode error: unknown asn type.");
         }
         IPmsValue* v = b->get_value();
         if (!v || v->get_type() != type) {
@@ -551,10 +573,49 @@ public:
             if (!v) return r;
             b->set_value(v);
         }
+        if (read_oid(oid)) return PMC_E_DECODE;
         r = v->accept(this);
         if (r) return r;
         if (static_cast<size_t>(p_ - start) != len) DECODE_FAIL("decode error: length of var bind is wrong.");
         return 0;
+    }
+
+    // The binding's header and the type of its value (found behind the OID, which stays unread).
+    long read_varbind_start(const unsigned char** start, size_t* len, long* type) {
+        if (read_header(0x30, len)) return PMC_E_DECODE;
+        *start = p_;
+        if (static_cast<size_t>(end_ - p_) < *len) DECODE_FAIL("decode error: length of var bind is wrong.");
+        const unsigned char* oid = p_;
+        size_t oid_len = 0;
+        long r = read_header(0x06, &oid_len);
+        const unsigned char* value = p_ + oid_len;
+        bool fits = r == 0 && static_cast<size_t>(end_ - p_) > oid_len;
+        p_ = oid;
+        if (!fits) return PMC_E_DECODE;
+        *type = *value;
+        switch (*type) {
+        case 2: case 4: case 5: case 6: case 0x40: case 0x41: case 0x42: case 0x43: case 0x44: case 0x46:
+        case 0x80: case 0x81: case 0x82:
+            return 0;
+        default:
+            DECODE_FAIL("decode error: unknown asn type.");
+        }
+    }
+
+    // The number of elements from the cursor to the end, without moving the cursor; stops at
+    // the first malformed one (the decoding proper reports it).
+    size_t count_elements() {
+        const unsigned char* at = p_;
+        size_t count = 0;
+        while (p_ < end_) {
+            size_t len = 0;
+            ++p_;
+            if (read_length(&len) || static_cast<size_t>(end_ - p_) < len) break;
+            p_ += len;
+            ++count;
+        }
+        p_ = at;
+        return count;
     }
 
     // Value visitor: each reads its element at the cursor into the value.
@@ -644,6 +705,19 @@ public:
         if (read_header(tag, &len) || len != 0) return PMC_E_DECODE;
         return 0;
     }
+    // One base-128 group of at most max; a group running past the content fails.
+    static long read_group(const unsigned char** q, const unsigned char* e, uint64_t max, uint64_t* out) {
+        unsigned char c = *(*q)++;
+        uint64_t v = c & 0x7F;
+        while (c & 0x80) {
+            if (*q >= e) return PMC_E_DECODE;
+            c = *(*q)++;
+            v = (v << 7) | (c & 0x7F);
+            if (v > max) return PMC_E_DECODE;
+        }
+        *out = v;
+        return 0;
+    }
     long read_oid(IPmsOid* oid) {
         if (!oid) return PMC_E_DECODE;
         size_t len = 0;
@@ -667,23 +741,20 @@ public:
             ids = big.data();
         }
         size_t n = 0;
+        uint64_t v = 0;
+        if (q < e) {  // the first group gives two sub-identifiers
+            if (read_group(&q, e, 0xFFFFFFFFull + 80, &v)) return PMC_E_DECODE;
+            uint64_t a = v < 40 ? 0 : v < 80 ? 1 : 2;
+            ids[n++] = static_cast<uint32_t>(a);
+            ids[n++] = static_cast<uint32_t>(v - 40 * a);
+        }
         while (q < e) {
-            unsigned char c = *q++;
-            uint64_t v = c & 0x7F;
-            while (c & 0x80) {
-                if (q >= e) return PMC_E_DECODE;  // a group running past the content
-                c = *q++;
-                v = (v << 7) | (c & 0x7F);
-                if (v > 0xFFFFFFFFull + 80) return PMC_E_DECODE;
+            if (*q < 0x80) {  // the usual one-byte sub-identifier
+                ids[n++] = *q++;
+                continue;
             }
-            if (n == 0) {
-                uint64_t a = v < 40 ? 0 : v < 80 ? 1 : 2;
-                ids[n++] = static_cast<uint32_t>(a);
-                ids[n++] = static_cast<uint32_t>(v - 40 * a);
-            } else {
-                if (v > 0xFFFFFFFFull) return PMC_E_DECODE;
-                ids[n++] = static_cast<uint32_t>(v);
-            }
+            if (read_group(&q, e, 0xFFFFFFFFull, &v)) return PMC_E_DECODE;
+            ids[n++] = static_cast<uint32_t>(v);
         }
         p_ = e;
         return oid->set_subids(ids, static_cast<long>(n)) ? PMC_E_NOMEM : 0;
@@ -711,6 +782,8 @@ public:
         return d;
     }
 };
+
+CTransStreamFactory g_trans_stream;
 
 // A packet that only lends the caller's PDU and target to a codec.
 class CLendingPacket final : public IPmsSnmpPacket {
@@ -760,6 +833,12 @@ public:
     long encode_packet(IPmsSnmpPacket* packet, IPmsRawPacket* buffer, long* bindings) override {
         if (!current_) return PMC_E_NOTREADY;
         if (!packet || !buffer) return PMC_E_INVALID;
+        if (current_ == &g_trans_stream) {  // the built-in codec needs no heap object per message
+            CEncoder e(buffer);
+            long r = e.process_packet(packet);
+            if (bindings) *bindings = e.written_;
+            return r;
+        }
         long r = 0;
         IPmsCodec* e = current_->create_encoder(buffer, &r);
         if (!e) return r;
@@ -777,6 +856,10 @@ public:
     long decode_packet(IPmsRawPacket* buffer, IPmsSnmpPacket* packet, long translate) override {
         if (!current_) return PMC_E_NOTREADY;
         if (!buffer || !packet) return PMC_E_INVALID;
+        if (current_ == &g_trans_stream) {
+            CDecoder d(buffer, translate, false);
+            return d.process_packet(packet);
+        }
         long r = 0;
         IPmsCodec* d = current_->create_decoder(buffer, translate, false, &r);
         if (!d) return r;
@@ -813,8 +896,6 @@ private:
     std::vector<IPmsCodecFactory*> factories_;
     IPmsCodecFactory* current_ = nullptr;
 };
-
-CTransStreamFactory g_trans_stream;
 
 CRegistry* make_registry() {
     static CRegistry registry;  // lives until unload

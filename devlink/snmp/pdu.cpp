@@ -1,8 +1,12 @@
 // Variable bindings, PDUs, targets and packets.
 #include "snmp/pdu.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
+
+#include "snmp/sharedblock.h"
 
 namespace devlink {
 namespace {
@@ -14,11 +18,13 @@ bool values_equal(const IPmsValue* a, const IPmsValue* b) {
 
 class CVarBind final : public IPmsVarBind {
 public:
+    CVarBind() = default;
+    CVarBind(CSharedBlock* block, IPmsOid* oid, IPmsValue* value) : oid_(oid), value_(value) { embedded_.block = block; }
     ~CVarBind() override {
         if (oid_) oid_->release();
         if (value_) value_->release();
     }
-    void release() override { delete this; }
+    void release() override { release_object(this, embedded_); }
     IPmsVarBind* clone(long* r) const override {
         auto* c = new (std::nothrow) CVarBind();
         if (!c) { set_result(r, PMC_E_NOMEM); return nullptr; }
@@ -78,6 +84,7 @@ private:
     IPmsOid* oid_ = nullptr;
     IPmsValue* value_ = nullptr;
     long error_ = 0;
+    EmbeddedIn embedded_;
 };
 
 class CVarBindList final : public IPmsVarBindList {
@@ -174,6 +181,10 @@ public:
     }
     void clear_errors(long status) override {
         for (auto* b : items_) b->set_error(status);
+    }
+    long reserve(size_t count) {
+        try { items_.reserve(count); } catch (...) { return PMC_E_NOMEM; }
+        return 0;
     }
     void truncate(long count) override {
         while (get_count() > count && count >= 0) {
@@ -582,6 +593,29 @@ T* make(long* r) {
 }  // namespace
 
 IPmsVarBind* pms_create_varbind(long* r) { return make<CVarBind>(r); }
+
+// Every binding takes three slots of the same size: the binding, its OID and its value.
+CSharedBlock* pms_create_varbind_block(size_t count) {
+    size_t slot = std::max(slot_size_of<CVarBind>(), pms_value_slot_size());
+    if (count > SIZE_MAX / 3) return nullptr;
+    return CSharedBlock::create(slot, 3 * count);
+}
+
+IPmsVarBind* pms_create_varbind_in(CSharedBlock* block, size_t index, long value_type, long* r) {
+    if (!block || index >= block->slots() / 3) { set_result(r, PMC_E_INVALID); return nullptr; }
+    size_t first = 3 * index;
+    IPmsValue* value = pms_create_value_in(value_type, block, block->slot(first + 2));
+    if (!value) { set_result(r, PMC_E_INVALID); return nullptr; }
+    IPmsOid* oid = pms_create_value_in(PMS_OID, block, block->slot(first + 1))->as_oid();
+    block->add_object();
+    set_result(r, 0);
+    return new (block->slot(first)) CVarBind(block, oid, value);
+}
+
+long pms_varbind_list_reserve(IPmsVarBindList* list, size_t count) {
+    auto* l = dynamic_cast<CVarBindList*>(list);
+    return l ? l->reserve(count) : PMC_E_INVALID;
+}
 IPmsVarBindList* pms_create_varbind_list(long* r) { return make<CVarBindList>(r); }
 IPmsPdu* pms_create_pdu(long* r) { return make<CPdu>(r); }
 IPmsSnmpPacket* pms_create_packet(long* r) { return make<CPacket>(r); }

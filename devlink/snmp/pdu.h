@@ -349,6 +349,16 @@ private:
 };
 
 IPmsVarBind* pms_create_varbind(long* result);
+class CSharedBlock;
+// Room for count bindings that share one allocation with their OIDs and values (the decoder's
+// path); the caller releases its hold on the block once the bindings are placed.
+CSharedBlock* pms_create_varbind_block(size_t count);
+// Binding index of the block, with an empty OID and a value of the given type. Each of the three
+// still releases on its own (after detach, in any order); the block goes when all have.
+// Null for an unknown type or an index outside the block.
+IPmsVarBind* pms_create_varbind_in(CSharedBlock* block, size_t index, long value_type, long* result);
+// Makes room for count bindings in a list of this library.
+long pms_varbind_list_reserve(IPmsVarBindList* list, size_t count);
 IPmsVarBindList* pms_create_varbind_list(long* result);
 IPmsPdu* pms_create_pdu(long* result);
 IPmsSnmpPacket* pms_create_packet(long* result);

@@ -1,14 +1,17 @@
 // SNMP values and object identifiers.
 #include "snmp/value.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
+#include "snmp/sharedblock.h"
 #include "snmp/subids.h"
 
 namespace devlink {
@@ -99,7 +102,8 @@ template <class I>
 class CValueBase : public I {
 public:
     explicit CValueBase(long type) : type_(type) {}
-    void release() override { delete this; }
+    void release() override { release_object(this, embedded_); }
+    void embed_in(CSharedBlock* block) { embedded_.block = block; }
     long get_type() const override { return type_; }
     IPmsOid* as_oid() override { return nullptr; }
     long query_interface(unsigned long iid, void** out) override {
@@ -212,6 +216,7 @@ protected:
         return nullptr;
     }
     long type_;
+    EmbeddedIn embedded_;
 };
 
 // Clone, assign and equals for a concrete class D with a same_content(const D&) member.
@@ -926,29 +931,60 @@ bool pms_oid_text_valid(const char* t, long len) {
     }
 }
 
-IPmsValue* pms_create_value(long type, long* r) {
-    IPmsValue* v = nullptr;
+namespace {
+
+// Calls make(std::type_identity<Class>{}, constructor arguments...) for the value class of a type;
+// *known tells whether the type has one.
+template <class Make>
+IPmsValue* make_value(long type, bool* known, Make&& make) {
+    *known = true;
     switch (type) {
-    case PMS_INTEGER: v = new (std::nothrow) CInteger(); break;
+    case PMS_INTEGER: return make(std::type_identity<CInteger>{});
     case PMS_OCTET_STRING:
-    case PMS_OPAQUE: v = new (std::nothrow) COctets(type); break;
-    case PMS_NULL: v = new (std::nothrow) CNull(); break;
-    case PMS_OID: v = new (std::nothrow) COid(); break;
+    case PMS_OPAQUE: return make(std::type_identity<COctets>{}, type);
+    case PMS_NULL: return make(std::type_identity<CNull>{});
+    case PMS_OID: return make(std::type_identity<COid>{});
     case PMS_IPADDRESS:
     case PMS_IPV6_ADDRESS:
     case PMS_UDP_ADDRESS:
-    case PMS_IPX_ADDRESS: v = new (std::nothrow) CFixed(type); break;
+    case PMS_IPX_ADDRESS: return make(std::type_identity<CFixed>{}, type);
     case PMS_COUNTER32:
     case PMS_GAUGE32:
-    case PMS_TIMETICKS: v = new (std::nothrow) CUnsigned(type); break;
-    case PMS_COUNTER64: v = new (std::nothrow) CCounter64(); break;
+    case PMS_TIMETICKS: return make(std::type_identity<CUnsigned>{}, type);
+    case PMS_COUNTER64: return make(std::type_identity<CCounter64>{});
     case PMS_NO_SUCH_OBJECT:
     case PMS_NO_SUCH_INSTANCE:
-    case PMS_END_OF_MIB_VIEW: v = new (std::nothrow) CException(type); break;
-    default: set_result(r, PMC_E_INVALID); return nullptr;
+    case PMS_END_OF_MIB_VIEW: return make(std::type_identity<CException>{}, type);
+    default: *known = false; return nullptr;
     }
-    set_result(r, v ? PMC_OK : PMC_E_NOMEM);
+}
+
+constexpr size_t kValueSlot = std::max({slot_size_of<CInteger>(), slot_size_of<COctets>(), slot_size_of<CNull>(),
+                                        slot_size_of<COid>(), slot_size_of<CFixed>(), slot_size_of<CUnsigned>(),
+                                        slot_size_of<CCounter64>(), slot_size_of<CException>()});
+
+}  // namespace
+
+size_t pms_value_slot_size() { return kValueSlot; }
+
+IPmsValue* pms_create_value(long type, long* r) {
+    bool known = false;
+    IPmsValue* v = make_value(type, &known, [](auto cls, auto... args) -> IPmsValue* {
+        return new (std::nothrow) typename decltype(cls)::type(args...);
+    });
+    set_result(r, !known ? PMC_E_INVALID : v ? PMC_OK : PMC_E_NOMEM);
     return v;
+}
+
+IPmsValue* pms_create_value_in(long type, CSharedBlock* block, void* slot) {
+    bool known = false;
+    return make_value(type, &known, [&](auto cls, auto... args) -> IPmsValue* {
+        using Class = typename decltype(cls)::type;
+        auto* v = new (slot) Class(args...);
+        v->embed_in(block);
+        block->add_object();
+        return v;
+    });
 }
 
 IPmsValue* pms_create_value_from_text(const char* text, long type, long* r) {

@@ -2,6 +2,7 @@
 // that also offers the prefix and index operations the table walks need.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "devlink.h"
@@ -144,6 +145,12 @@ protected:
 };
 
 IPmsValue* pms_create_value(long type, long* result);
+class CSharedBlock;
+// The room a value of any type (the OID included) takes in a shared block.
+size_t pms_value_slot_size();
+// A value of the type placed in a slot (of at least pms_value_slot_size() bytes) of the block,
+// which it then holds; null for an unknown type.
+IPmsValue* pms_create_value_in(long type, CSharedBlock* block, void* slot);
 IPmsValue* pms_create_value_from_text(const char* text, long type, long* result);
 IPmsValue* pms_create_value_from_number(long number, long type, long* result);
 IPmsOid* pms_create_oid(const char* text, long* result);
