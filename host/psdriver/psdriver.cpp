@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -363,22 +365,128 @@ std::string JobInfoBlock(const std::vector<std::pair<int, std::string>>& items)
     return block + records;
 }
 
+// A feature invocation as the driver writes it, each in its own failure bracket.
+std::string FeatureInvocation(const ppd_option_t* opt, const ppd_choice_t* c)
+{
+    return std::string("featurebegin{\r\n%%BeginFeature: *") + opt->keyword + " " + c->choice + "\r\n" + c->code +
+           "\r\n%%EndFeature\r\n}featurecleanup\r\n";
+}
+
+bool IsSetupFeature(const ppd_group_t& group, const ppd_option_t& opt)
+{
+    if (std::strcmp(opt.keyword, "PageRegion") == 0) return false;
+    if (opt.section == PPD_ORDER_EXIT || opt.section == PPD_ORDER_JCL) return false;
+    return std::string(group.name) != "InstallableOptions";
+}
+
 void WriteFeatures(Host& h)
 {
-    // The document setup invokes every chosen option that has code, in the PPD's order.
+    // The document setup invokes every chosen option that has code, in the order the PPD's
+    // OrderDependency gives (the PPD's own order among equal numbers), as CUPS emits them.
+    std::vector<std::pair<const ppd_option_t*, const ppd_choice_t*>> chosen;
     for (int g = 0; g < h.ppd->num_groups; ++g) {
         for (int o = 0; o < h.ppd->groups[g].num_options; ++o) {
-            ppd_option_t* opt = &h.ppd->groups[g].options[o];
-            if (std::strcmp(opt->keyword, "PageRegion") == 0) continue;
-            if (h.ppd->groups[g].options[o].section == PPD_ORDER_EXIT || h.ppd->groups[g].options[o].section == PPD_ORDER_JCL)
-                continue;
-            if (std::string(h.ppd->groups[g].name) == "InstallableOptions") continue;
-            ppd_choice_t* c = ppdFindMarkedChoice(h.ppd, opt->keyword);
-            if (!c || !c->code || !*c->code) continue;
-            h.Put(std::string("featurebegin{\r\n%%BeginFeature: *") + opt->keyword + " " + c->choice + "\r\n" + c->code +
-                  "\r\n%%EndFeature\r\n}featurecleanup\r\n");
+            const ppd_option_t* opt = &h.ppd->groups[g].options[o];
+            if (!IsSetupFeature(h.ppd->groups[g], *opt)) continue;
+            const ppd_choice_t* c = ppdFindMarkedChoice(h.ppd, opt->keyword);
+            if (c && c->code && *c->code) chosen.emplace_back(opt, c);
         }
     }
+    std::stable_sort(chosen.begin(), chosen.end(),
+                     [](const auto& a, const auto& b) { return a.first->order < b.first->order; });
+    for (const auto& [opt, c] : chosen) h.Put(FeatureInvocation(opt, c));
+}
+
+// Paper a page asks for in its own page setup: "%%BeginFeature: *PageSize A5" (or PageRegion,
+// or IncludeFeature), "*InputSlot Tray2", or "%%PageMedia: NAME" with NAME a PageSize option
+// or a medium of the document's "%%DocumentMedia" whose dimensions match one.
+struct PageMedia {
+    std::string pageSize, inputSlot;
+    bool Empty() const { return pageSize.empty() && inputSlot.empty(); }
+};
+
+struct DocumentMedium {
+    std::string name;
+    float width = 0, length = 0;
+};
+
+std::string TrimLineEnd(std::string s)
+{
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+    return s;
+}
+
+// "%%DocumentMedia: name width height weight colour type" (or a "%%+" line of it).
+bool ParseDocumentMedium(const std::string& line, DocumentMedium* m)
+{
+    const size_t colon = line.find(':');
+    const std::string rest = StartsWith(line, "%%+") ? line.substr(3) : colon == std::string::npos ? "" : line.substr(colon + 1);
+    char name[128] = {};
+    return std::sscanf(rest.c_str(), " %127s %f %f", name, &m->width, &m->length) == 3 && (m->name = name, true);
+}
+
+std::string PpdSizeOfMedium(ppd_file_t* ppd, const std::string& medium, const std::vector<DocumentMedium>& media)
+{
+    if (ppdPageSize(ppd, medium.c_str())) return medium;
+    for (const DocumentMedium& m : media) {
+        if (m.name != medium) continue;
+        for (int i = 0; i < ppd->num_sizes; ++i) {
+            const ppd_size_t& s = ppd->sizes[i];
+            if (std::fabs(s.width - m.width) <= 1.0f && std::fabs(s.length - m.length) <= 1.0f) return s.name;
+        }
+    }
+    return {};
+}
+
+// The feature a page-setup comment asks for ("PageSize"/"InputSlot"), with its option.
+bool PageFeatureOf(const std::string& line, std::string* feature, std::string* option)
+{
+    const char* const kPrefixes[] = {"%%BeginFeature: *", "%%IncludeFeature: *"};
+    for (const char* prefix : kPrefixes) {
+        if (!StartsWith(line, prefix)) continue;
+        char key[64] = {}, value[128] = {};
+        if (std::sscanf(line.c_str() + std::strlen(prefix), "%63s %127s", key, value) != 2) return false;
+        *feature = std::strcmp(key, "PageRegion") == 0 ? "PageSize" : key;
+        *option = value;
+        return *feature == "PageSize" || *feature == "InputSlot";
+    }
+    return false;
+}
+
+// The setup's paper choices, restored before each page applies its own.
+struct PaperChoices {
+    std::string pageSize, inputSlot;
+};
+
+PaperChoices MarkedPaper(ppd_file_t* ppd)
+{
+    const ppd_choice_t* size = ppdFindMarkedChoice(ppd, "PageSize");
+    const ppd_choice_t* slot = ppdFindMarkedChoice(ppd, "InputSlot");
+    return {size ? size->choice : "", slot ? slot->choice : ""};
+}
+
+void MarkIfKnown(ppd_file_t* ppd, const char* feature, const std::string& option)
+{
+    if (!option.empty() && ppdFindChoice(ppdFindOption(ppd, feature), option.c_str()))
+        ppdMarkOption(ppd, feature, option.c_str());
+}
+
+// Takes the page's paper into the PPD marks and the DEVMODE the plug-in reads, and writes the
+// invocations of what the page changed.
+void ApplyPageMedia(Host& h, const PaperChoices& setup, const PageMedia& page)
+{
+    MarkIfKnown(h.ppd, "PageSize", setup.pageSize);
+    MarkIfKnown(h.ppd, "InputSlot", setup.inputSlot);
+    const std::pair<const char*, const std::string*> asked[] = {{"PageSize", &page.pageSize},
+                                                                {"InputSlot", &page.inputSlot}};
+    for (const auto& [feature, option] : asked) {
+        ppd_option_t* opt = ppdFindOption(h.ppd, feature);
+        const ppd_choice_t* c = option->empty() ? nullptr : ppdFindChoice(opt, option->c_str());
+        if (!c) continue;
+        ppdMarkOption(h.ppd, feature, c->choice);
+        if (c->code && *c->code) h.Put(FeatureInvocation(opt, c));
+    }
+    UpdatePaper(h);
 }
 
 bool ConvertPdf(const std::string& pdf, std::string* ps, std::string* error)
@@ -407,11 +515,83 @@ bool ConvertPdf(const std::string& pdf, std::string* ps, std::string* error)
     return true;
 }
 
+// The lines between a document's "%%Page:" and its first drawing line (its page comments and
+// page setup), held back so that the paper the page asks for is known before its page setup.
+class PageLookahead {
+public:
+    static constexpr size_t kMaxHeld = 1 << 20;  // a page setup past this is passed on as it is
+
+    bool Active() const { return m_active; }
+    void Start(std::string label)
+    {
+        m_active = true;
+        m_inSetup = false;
+        m_label = std::move(label);
+        m_lines.clear();
+        m_bytes = 0;
+    }
+    // True when the line belongs to the held part.
+    bool Take(const std::string& line)
+    {
+        const bool comment = StartsWith(line, "%%") && !StartsWith(line, "%%Page:") && !StartsWith(line, "%%Trailer");
+        if (!(m_inSetup || comment) || m_bytes + line.size() > kMaxHeld) return false;
+        if (StartsWith(line, "%%BeginPageSetup")) m_inSetup = true;
+        if (StartsWith(line, "%%EndPageSetup")) m_inSetup = false;
+        m_lines.push_back(line);
+        m_bytes += line.size();
+        return true;
+    }
+    // The paper asked for; the held lines without the feature blocks the host takes over.
+    PageMedia Media(ppd_file_t* ppd, const std::vector<DocumentMedium>& media, std::vector<std::string>* rest)
+    {
+        PageMedia page;
+        bool skipping = false;
+        for (const std::string& line : m_lines) {
+            std::string feature, option;
+            if (skipping) {
+                skipping = !StartsWith(line, "%%EndFeature");
+                continue;
+            }
+            if (PageFeatureOf(line, &feature, &option)) {
+                (feature == "PageSize" ? page.pageSize : page.inputSlot) = option;
+                skipping = StartsWith(line, "%%BeginFeature");
+                continue;
+            }
+            if (StartsWith(line, "%%PageMedia:")) {
+                char name[128] = {};
+                if (std::sscanf(line.c_str() + 12, " %127s", name) == 1) page.pageSize = PpdSizeOfMedium(ppd, name, media);
+            }
+            rest->push_back(line);
+        }
+        m_active = false;
+        return page;
+    }
+    const std::string& Label() const { return m_label; }
+
+private:
+    bool m_active = false, m_inSetup = false;
+    std::string m_label;
+    std::vector<std::string> m_lines;
+    size_t m_bytes = 0;
+};
+
+std::string PageLabel(const std::string& line, int pages)
+{
+    std::string label = TrimLineEnd(line.substr(7));
+    const size_t sp = label.find_first_not_of(' ');
+    label = sp == std::string::npos ? std::to_string(pages + 1) : label.substr(sp);
+    const size_t blank = label.find(' ');
+    if (blank != std::string::npos) label.resize(blank);
+    return label;
+}
+
 // The document as the driver's stream, with the injection points; DrvSendPage after each page.
 void WriteStream(Host& h, FILE* in, const std::string& title)
 {
     const std::string format = h.core->Option("%OutputFormat");
     const bool portable = format == "Portability";
+    const PaperChoices setupPaper = MarkedPaper(h.ppd);
+    std::vector<DocumentMedium> documentMedia;
     h.Inject(PSINJECT_BEGINSTREAM);
     h.Put("%!PS-Adobe-3.0\r\n%%Title: " + title + "\r\n%%Creator: Lumeno 4100 PostScript driver host\r\n"
           "%%Pages: (atend)\r\n%%DocumentSuppliedResources: (atend)\r\n%%EndComments\r\n");
@@ -424,8 +604,9 @@ void WriteStream(Host& h, FILE* in, const std::string& title)
     enum { HEADER, PROLOG, BETWEEN, SETUP, PAGE, TRAILER } state = HEADER;
     LineReader reader(in);
     std::string line;
-    bool setupDone = false;
+    bool setupDone = false, inDocumentMedia = false;
     int pages = 0;
+    PageLookahead lookahead;
     auto endProlog = [&] {
         h.Inject(PSINJECT_ENDPROLOG);
         h.Put("%%EndProlog\r\n%%BeginSetup\r\n");
@@ -444,13 +625,14 @@ void WriteStream(Host& h, FILE* in, const std::string& title)
         h.Drain();
         h.sendPage(&h.surf);
     };
-    auto beginPage = [&](const std::string& label) {
+    auto beginPage = [&](const std::string& label, const PageMedia& media) {
         if (state == HEADER || state == PROLOG) endProlog();
         endSetup();
         if (state == PAGE) endPage();
         ++pages;
         h.Put("%%Page: " + label + " " + std::to_string(pages) + "\r\n");
         h.Put("userdict /LumenoSheetSave save put\r\n%%BeginPageSetup\r\n");
+        ApplyPageMedia(h, setupPaper, media);
         h.Inject(PSINJECT_BEGINPAGESETUP);
         h.Put(portable ? "startpage\r\ngsave userdict begin /pagesave save def end mysetup concat colspRefresh\r\n"
                        : "startpage\r\ngsave mysetup concat colspRefresh\r\n");
@@ -458,17 +640,27 @@ void WriteStream(Host& h, FILE* in, const std::string& title)
         h.Put("%%EndPageSetup\r\n");
         state = PAGE;
     };
+    auto releasePage = [&] {
+        std::vector<std::string> rest;
+        const PageMedia media = lookahead.Media(h.ppd, documentMedia, &rest);
+        beginPage(lookahead.Label(), media);
+        for (const std::string& held : rest) h.Put(held);
+    };
     while (reader.Next(&line)) {
+        if (lookahead.Active()) {
+            if (lookahead.Take(line)) continue;
+            releasePage();
+        }
         if (line.size() >= 2 && line[0] == '%' && line[1] == '%') {
             if (StartsWith(line, "%%Page:")) {
-                std::string label = line.substr(7);
-                while (!label.empty() && (label.back() == '\n' || label.back() == '\r')) label.pop_back();
-                const size_t sp = label.find_first_not_of(' ');
-                label = sp == std::string::npos ? std::to_string(pages + 1) : label.substr(sp);
-                const size_t blank = label.find(' ');
-                if (blank != std::string::npos) label.resize(blank);
-                beginPage(label);
+                lookahead.Start(PageLabel(line, pages));
                 continue;
+            }
+            if (state == HEADER) {
+                DocumentMedium medium;
+                if (StartsWith(line, "%%DocumentMedia:")) inDocumentMedia = true;
+                else if (!StartsWith(line, "%%+")) inDocumentMedia = false;
+                if (inDocumentMedia && ParseDocumentMedium(line, &medium)) documentMedia.push_back(medium);
             }
             if (state == HEADER && (StartsWith(line, "%%EndComments") || line[2] != '+')) {
                 if (StartsWith(line, "%%BeginProlog")) state = PROLOG;
@@ -489,7 +681,7 @@ void WriteStream(Host& h, FILE* in, const std::string& title)
         if (state == HEADER) {
             if (line.empty() || line[0] != '%') {
                 // A document without DSC structure is one page.
-                beginPage("1");
+                beginPage("1", PageMedia{});
                 h.Put(line);
             }
             continue;
@@ -497,9 +689,11 @@ void WriteStream(Host& h, FILE* in, const std::string& title)
         if (state == TRAILER) continue;
         h.Put(line);
     }
+    if (lookahead.Active()) releasePage();
     if (state == HEADER || state == PROLOG) endProlog();
     endSetup();
     if (state == PAGE) endPage();
+    ApplyPageMedia(h, setupPaper, PageMedia{});
     h.Put("%%Trailer\r\n%%Pages: " + std::to_string(pages) + "\r\n%%DocumentSuppliedResources: procset LumenoDriver 1.0 0\r\n");
     h.Inject(PSINJECT_DOCSUPPLIEDRES);
     h.Put("%%EOF\r\n");

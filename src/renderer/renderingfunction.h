@@ -86,5 +86,5 @@ private:
     bool m_bInitialized = false;
 };
 
-// Creates the container of a device with its four functions (Part order); null on failure.
+// Creates the container of a device with its four functions, in dispatch order; null on failure.
 FunctionContainer* CreateFunctionContainer(IRenderingSystem* pSystem);
