@@ -422,7 +422,9 @@ bool ParseDocumentMedium(const std::string& line, DocumentMedium* m)
     const size_t colon = line.find(':');
     const std::string rest = StartsWith(line, "%%+") ? line.substr(3) : colon == std::string::npos ? "" : line.substr(colon + 1);
     char name[128] = {};
-    return std::sscanf(rest.c_str(), " %127s %f %f", name, &m->width, &m->length) == 3 && (m->name = name, true);
+    if (std::sscanf(rest.c_str(), " %127s %f %f", name, &m->width, &m->length) != 3) return false;
+    m->name = name;
+    return true;
 }
 
 std::string PpdSizeOfMedium(ppd_file_t* ppd, const std::string& medium, const std::vector<DocumentMedium>& media)
