@@ -607,7 +607,7 @@ IPmsVarBind* pms_create_varbind_in(CSharedBlock* block, size_t index, long value
     IPmsValue* value = pms_create_value_in(value_type, block, block->slot(first + 2));
     if (!value) { set_result(r, PMC_E_INVALID); return nullptr; }
     IPmsOid* oid = pms_create_value_in(PMS_OID, block, block->slot(first + 1))->as_oid();
-    block->add_object();
+    block->add_objects(3);
     set_result(r, 0);
     return new (block->slot(first)) CVarBind(block, oid, value);
 }

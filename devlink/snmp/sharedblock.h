@@ -19,8 +19,9 @@ public:
     size_t slots() const { return slots_; }
     size_t slot_size() const { return slot_size_; }
     void* slot(size_t index) const;
-    // Each object placed in a slot holds the block until its release.
-    void add_object() { live_.fetch_add(1, std::memory_order_relaxed); }
+    // Each object placed in a slot holds the block until its release; count of them at once
+    // saves atomic operations.
+    void add_objects(long count) { live_.fetch_add(count, std::memory_order_relaxed); }
     // Called after an object's destructor ran: poisons its slot and drops its hold.
     void object_ended(void* object);
     // Drops the creator's hold.

@@ -982,7 +982,6 @@ IPmsValue* pms_create_value_in(long type, CSharedBlock* block, void* slot) {
         using Class = typename decltype(cls)::type;
         auto* v = new (slot) Class(args...);
         v->embed_in(block);
-        block->add_object();
         return v;
     });
 }

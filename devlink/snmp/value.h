@@ -148,8 +148,8 @@ IPmsValue* pms_create_value(long type, long* result);
 class CSharedBlock;
 // The room a value of any type (the OID included) takes in a shared block.
 size_t pms_value_slot_size();
-// A value of the type placed in a slot (of at least pms_value_slot_size() bytes) of the block,
-// which it then holds; null for an unknown type.
+// A value of the type placed in a slot (of at least pms_value_slot_size() bytes) of the block;
+// the caller counts it in the block (add_objects). Null for an unknown type.
 IPmsValue* pms_create_value_in(long type, CSharedBlock* block, void* slot);
 IPmsValue* pms_create_value_from_text(const char* text, long type, long* result);
 IPmsValue* pms_create_value_from_number(long number, long type, long* result);
