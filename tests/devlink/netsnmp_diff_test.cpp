@@ -164,11 +164,11 @@ IPmsValue* our_value(const Var& v) {
 }
 
 struct Ours {
-    IPmsPdu* pdu;
-    IPmsSnmpTarget* target;
+    IPmsPdu* pdu = nullptr;
+    IPmsSnmpTarget* target = nullptr;
     ~Ours() {
-        pdu->release();
-        target->release();
+        if (pdu) pdu->release();
+        if (target) target->release();
     }
 };
 
