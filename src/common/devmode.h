@@ -1,4 +1,4 @@
-// Part 1.3: the private DEVMODE (OEMPrivateDevmode), its "$" keyword table, the keyword
+// The private DEVMODE (OEMPrivateDevmode), its "$" keyword table, the keyword
 // read/write rules, defaults, merge, conversion of older versions and the DevMode request
 // both plug-ins share.
 #pragma once
@@ -25,7 +25,7 @@ struct OEMPrivateDevmode {
     WORD wReserved1;                 //  14
     BYTE PrinterId[16];              //  16  UUID of the printer (OEMPrinterID)
     DWORD dwFlags;                   //  32  (body 20)
-    WORD wOwnerStringCode;           //  36  string code for ownerkit (Part 1.6)
+    WORD wOwnerStringCode;           //  36  string code for ownerkit
     BYTE bSpecifyDocName;            //  38  "$SpecifyDocName"
     BYTE bReserved2;                 //  39
     WCHAR szDocumentName[25];        //  40  "$DocumentName", 24 characters + terminator
@@ -139,7 +139,7 @@ static_assert((~DMF_JOBTYPE_MASK) == 0xF9DF7FB3u);
 // ---------------------------------------------------------------------------------------
 // Keyword table.
 
-// Value type codes (also the requested output types of Part 1.5).
+// Value type codes (also the output types the settings reader converts to).
 enum DmValueType : DWORD {
     DMT_UNKNOWN = 0,
     DMT_BINARY = 1,   // raw bytes of the keyword's size

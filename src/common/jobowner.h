@@ -1,8 +1,8 @@
-// Part 1.6: fallback names, the binding of the outside job-owner DLL `ownerkit`, the owner and
+// Fallback names, the binding of the outside job-owner DLL `ownerkit`, the owner and
 // host-address strings, the account record for the job and the product version text.
 #pragma once
 
-#include "common/printerdata.h"  // JobAccountRecord (Part 1.4)
+#include "common/printerdata.h"  // JobAccountRecord
 #include "platform/win32.h"
 
 inline constexpr char JOB_UNKNOWN_USER_A[] = "UnknownUser";
@@ -42,7 +42,7 @@ void ResetOwnerKit();
 bool IsOwnerKitLoaded();
 bool HasOwnerKitFailed();
 
-// ---- what the plug-ins need from printer data (Part 1.4) -------------------------------
+// ---- what the plug-ins need from printer data -------------------------------
 // The settings/printer-data side implements this over PrinterDataReader.
 class JobPrinterData {
 public:
@@ -51,14 +51,14 @@ public:
     virtual bool ReadOwnerName(DWORD dwSource, LPWSTR pszName, DWORD cbName) = 0;
     // OEMJobAccountMode is on, or capability bit 0x20000 is set.
     virtual bool IsAccountModeOn() = 0;
-    // The account record of OEMJobAccountInfo (Part 1.4 typed reader); false when absent.
+    // The account record of OEMJobAccountInfo (the typed reader of printer data); false when absent.
     virtual bool ReadAccountRecord(JobAccountRecord* pRecord) = 0;
-    // The installable option "KTSelectID" (Part 1.4 installable-option read).
+    // The installable option "KTSelectID" (read from the installable options).
     virtual bool ReadSelectId(LPSTR pszOption, DWORD cbOption) = 0;
 };
 
 // Owner string (DocumentInfo item 14). dwSpecifyJobOwner = OEMSpecifyJobOwner, dwOwnerSourceMode
-// = the owner-source mode of Part 2.3, wStringCode = wOwnerStringCode of the private DEVMODE.
+// = the owner-source mode of the job header, wStringCode = wOwnerStringCode of the private DEVMODE.
 // Binds ownerkit when needed. pszOut is always terminated (empty when no string); true when
 // ownerkit made a string. *pdwStatus (when given) gets ownerkit's status (0 when not called).
 bool GetJobOwnerString(JobPrinterData& data, DWORD dwSpecifyJobOwner, DWORD dwOwnerSourceMode, WORD wStringCode,
@@ -66,7 +66,7 @@ bool GetJobOwnerString(JobPrinterData& data, DWORD dwSpecifyJobOwner, DWORD dwOw
 // Host-address string (DocumentInfo item 15), the same conventions.
 bool GetHostAddressString(LPSTR pszOut, DWORD cbOut, DWORD* pdwStatus = nullptr);
 
-// The account record for the job (PreConfig mode, Part 2.1), for DocumentInfo item 16.
+// The account record for the job (PreConfig mode), for DocumentInfo item 16.
 void MakeJobAccountRecord(JobPrinterData& data, JobAccountRecord* pRecord);
 
 // "Version %d.%d.%d (Build %d)" from the product version of the module's version resource

@@ -1,5 +1,5 @@
-// Part 1.6: the reversible encoding of secure-print PINs and box keys, used when the printer's
-// capability bit 0x10000 (Part 1.4) is set: the bytes XOR-ed with the key "kdmb" repeated from
+// The reversible encoding of secure-print PINs and box keys, used when the printer's
+// capability bit 0x10000 is set: the bytes XOR-ed with the key "kdmb" repeated from
 // the start, then base64 (standard alphabet, "=" padding).
 #pragma once
 

@@ -1,4 +1,4 @@
-// Part 1.6: the string rule that decides whether a name may be sent (a FieldRule of the UI
+// The string rule that decides whether a name may be sent (a FieldRule of the UI
 // dialogs, or a row of the job header's length-limit table): allowed character classes, the
 // table for bytes 0x80-0xFF, length limits, cutting, judged in code page 932 when asked.
 #pragma once

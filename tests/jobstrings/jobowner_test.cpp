@@ -165,7 +165,7 @@ TEST_F(JobOwner, AccountRecordForTheJob)
     JobAccountRecord r;
     data.accountMode = false;
     data.haveRecord = true;
-    ParseJobAccountInfo(nullptr, 0, &data.record);  // the empty record (Part 1.4)
+    ParseJobAccountInfo(nullptr, 0, &data.record);  // the empty record
     EXPECT_EQ(data.record.dwFlags, 28u);
     data.record.dwFlags = 0;
     lstrcpynW(data.record.szUserId, u"user", 33);
