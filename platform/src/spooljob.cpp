@@ -282,19 +282,28 @@ BOOL WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten)
     return TRUE;
 }
 
+namespace {
+
+// The printer's open job, no longer registered; null (with the error set) when it has none.
+Job* TakeJob(HANDLE hPrinter)
+{
+    std::lock_guard guard(g_jobLock);
+    auto it = g_jobs.find(hPrinter);
+    if (it == g_jobs.end()) {
+        SetLastError(ERROR_SPL_NO_STARTDOC);
+        return nullptr;
+    }
+    Job* job = it->second;
+    g_jobs.erase(it);
+    return job;
+}
+
+}  // namespace
+
 BOOL EndDocPrinter(HANDLE hPrinter)
 {
-    Job* job = nullptr;
-    {
-        std::lock_guard guard(g_jobLock);
-        auto it = g_jobs.find(hPrinter);
-        if (it == g_jobs.end()) {
-            SetLastError(ERROR_SPL_NO_STARTDOC);
-            return FALSE;
-        }
-        job = it->second;
-        g_jobs.erase(it);
-    }
+    Job* job = TakeJob(hPrinter);
+    if (!job) return FALSE;
     bool ok = !job->failed && FlushBuffer(job);
     if (ok && ::close(job->fd) != 0) ok = false;
     job->fd = -1;
@@ -316,17 +325,8 @@ BOOL EndDocPrinter(HANDLE hPrinter)
 
 BOOL AbortPrinter(HANDLE hPrinter)
 {
-    Job* job = nullptr;
-    {
-        std::lock_guard guard(g_jobLock);
-        auto it = g_jobs.find(hPrinter);
-        if (it == g_jobs.end()) {
-            SetLastError(ERROR_SPL_NO_STARTDOC);
-            return FALSE;
-        }
-        job = it->second;
-        g_jobs.erase(it);
-    }
+    Job* job = TakeJob(hPrinter);
+    if (!job) return FALSE;
     Destroy(job, true);
     return TRUE;
 }
