@@ -400,18 +400,22 @@ protected:
     unsigned short port_ = 0;
 };
 
+// A new target of the same kind holding a copy of the original.
+template <class Target>
+IPmsSnmpTarget* clone_target(const Target* original, long* r) {
+    auto* t = new (std::nothrow) Target();
+    if (!t) { set_result(r, PMC_E_NOMEM); return nullptr; }
+    long rr = t->copy_from(original);
+    if (rr) { delete t; set_result(r, rr); return nullptr; }
+    set_result(r, 0);
+    return t;
+}
+
 class CCommunityTarget final : public CTargetBase, public IPmsCommunity {
 public:
     long accept(IPmsTargetVisitor* v) override { return v ? v->visit_community_target(this) : PMC_E_INVALID; }
     void clear_credentials() override { has_ = false; community_.clear(); }
-    IPmsSnmpTarget* clone(long* r) const override {
-        auto* t = new (std::nothrow) CCommunityTarget();
-        if (!t) { set_result(r, PMC_E_NOMEM); return nullptr; }
-        long rr = t->copy_from(this);
-        if (rr) { delete t; set_result(r, rr); return nullptr; }
-        set_result(r, 0);
-        return t;
-    }
+    IPmsSnmpTarget* clone(long* r) const override { return clone_target(this, r); }
     long copy_from(const IPmsSnmpTarget* o) override {
         if (!o) return PMC_E_INVALID;
         long r = copy_common(o);
@@ -465,14 +469,7 @@ public:
     }
     long accept(IPmsTargetVisitor* v) override { return v ? v->visit_usm_target(this) : PMC_E_INVALID; }
     void clear_credentials() override {}
-    IPmsSnmpTarget* clone(long* r) const override {
-        auto* t = new (std::nothrow) CUsmTarget();
-        if (!t) { set_result(r, PMC_E_NOMEM); return nullptr; }
-        long rr = t->copy_from(this);
-        if (rr) { delete t; set_result(r, rr); return nullptr; }
-        set_result(r, 0);
-        return t;
-    }
+    IPmsSnmpTarget* clone(long* r) const override { return clone_target(this, r); }
     long copy_from(const IPmsSnmpTarget* o) override {
         if (!o) return PMC_E_INVALID;
         long r = copy_common(o);
