@@ -50,6 +50,26 @@ bool old_ipv4(const char* t, unsigned f[4]) {
     return true;
 }
 
+// Resolves a numeric address text with the newer functions and hands the first result to use;
+// PMC_E_NOVALUE when the text is no numeric address.
+template <class Use>
+long with_numeric_address(const char* text, Use use) {
+    long r = pmc_socket_startup_2_2();
+    if (r) return r;
+    const auto& a = NPmcSocketAPI::api();
+    struct addrinfo hints {};
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICHOST;
+    hints.ai_socktype = SOCK_DGRAM;
+    struct addrinfo* res = nullptr;
+    r = PMC_E_NOVALUE;
+    if (a.getaddrinfo(text, nullptr, &hints, &res) == 0 && res) {
+        r = use(res);
+        a.freeaddrinfo(res);
+    }
+    pmc_socket_cleanup();
+    return r;
+}
+
 class NewerService final : public IPmcAddressService {
 public:
     bool is_newer() const override { return true; }
@@ -62,22 +82,14 @@ public:
             *out = pmc_create_bytes_from(text, static_cast<long>(std::strlen(text)), &r);
             return r;
         }
-        long r = pmc_socket_startup_2_2();
-        if (r) return r;
-        const auto& a = NPmcSocketAPI::api();
-        struct addrinfo hints {};
-        hints.ai_flags = AI_PASSIVE | AI_NUMERICHOST;
-        hints.ai_socktype = SOCK_DGRAM;
-        struct addrinfo* res = nullptr;
-        r = PMC_E_NOVALUE;
-        if (a.getaddrinfo(text, nullptr, &hints, &res) == 0 && res) {
+        return with_numeric_address(text, [&](const struct addrinfo* res) {
             char host[NI_MAXHOST];
-            if (a.getnameinfo(res->ai_addr, res->ai_addrlen, host, sizeof host, nullptr, 0, NI_NUMERICHOST) == 0)
+            long r = PMC_E_NOVALUE;
+            if (NPmcSocketAPI::api().getnameinfo(res->ai_addr, res->ai_addrlen, host, sizeof host, nullptr, 0,
+                                                 NI_NUMERICHOST) == 0)
                 *out = pmc_create_bytes_from(host, static_cast<long>(std::strlen(host)), &r);
-            a.freeaddrinfo(res);
-        }
-        pmc_socket_cleanup();
-        return r;
+            return r;
+        });
     }
     long get_kind(const char* text, long* kind) override {
         if (!text || !kind) return PMC_E_INVALID;
@@ -86,21 +98,10 @@ public:
             *kind = PMC_ADDR_IPX;
             return 0;
         }
-        long r = pmc_socket_startup_2_2();
-        if (r) return r;
-        const auto& a = NPmcSocketAPI::api();
-        struct addrinfo hints {};
-        hints.ai_flags = AI_PASSIVE | AI_NUMERICHOST;
-        hints.ai_socktype = SOCK_DGRAM;
-        struct addrinfo* res = nullptr;
-        r = PMC_E_NOVALUE;
-        if (a.getaddrinfo(text, nullptr, &hints, &res) == 0 && res) {
+        return with_numeric_address(text, [&](const struct addrinfo* res) {
             *kind = pmc_family_to_kind(res->ai_family);
-            r = *kind ? 0 : PMC_E_NOVALUE;
-            a.freeaddrinfo(res);
-        }
-        pmc_socket_cleanup();
-        return r;
+            return *kind ? 0L : static_cast<long>(PMC_E_NOVALUE);
+        });
     }
 };
 
