@@ -105,6 +105,9 @@ public:
             std::free(text);
             return PMC_E_INVALID;
         }
+        // The library clears this flag on open and would then probe for the engine itself
+        // inside the send, waiting under our lock; we probe ourselves.
+        snmp_sess_session(handle_)->flags |= SNMP_FLAGS_DONT_PROBE;
         pms_netsnmp_observe_transport(handle_);
         return 0;
     }
@@ -166,7 +169,6 @@ long probe_engines(const IPmsSnmpTarget* target, bool broadcast, NetSnmpLock& he
     state.first_only = !broadcast;
     state.engines = engines;
     if (snmp_sess_async_send(session.handle(), probe, probe_callback, &state) == 0) {
-        // The library may wait for an engine itself before sending; its time-out shows here.
         pms_netsnmp_log_session_error("snmp_sess_synch_response_cb", session.handle());
         snmp_free_pdu(probe);
         r = pms_netsnmp_map_error(snmp_sess_session(session.handle())->s_snmp_errno);

@@ -77,8 +77,13 @@ TEST(SnmpV3Threads, ConcurrentRequestsDoNotDisturbEachOther)
     EXPECT_EQ(right_sha, 40);
 }
 
-TEST(SnmpV3Threads, ASilentAgentHoldsUpOnlyItsOwnThread)
+// The silent agent's engine ID known (the wait is the request's own) and unknown (the wait is
+// the engine-ID probe's).
+class SilentAgent : public ::testing::TestWithParam<bool> {};
+
+TEST_P(SilentAgent, HoldsUpOnlyItsOwnThread)
 {
+    const bool engine_known = GetParam();
     testsupport::SnmpAgent agent(PrinterAgentConfig());
     ASSERT_TRUE(agent.running()) << agent.error();
     // A bound socket that never answers.
@@ -96,9 +101,7 @@ TEST(SnmpV3Threads, ASilentAgentHoldsUpOnlyItsOwnThread)
         SessionDispatcher* d = pms_create_session_dispatcher(nullptr);
         IPmsPdu* pdu = MakePdu(PMS_PDU_GET, {kSysDescr});
         IPmsSnmpTarget* t = UsmTarget(silent, kUserShaAes, 2, 2, 2, 3000);
-        // A known engine ID: the wait is the request's own (an engine-ID probe waits inside
-        // Net-SNMP under its lock).
-        t->as_usm()->set_engine_id("\x80\x00\x1f\x88\x80\x01\x02\x03\x04", 9);
+        if (engine_known) t->as_usm()->set_engine_id("\x80\x00\x1f\x88\x80\x01\x02\x03\x04", 9);
         silent_result = d->send_sync(pdu, t);
         silent_done = true;
         pdu->release();
@@ -113,5 +116,8 @@ TEST(SnmpV3Threads, ASilentAgentHoldsUpOnlyItsOwnThread)
     close(fd);
     EXPECT_EQ(silent_result, PMC_E_TIMEOUT);
 }
+
+INSTANTIATE_TEST_SUITE_P(EngineId, SilentAgent, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Known" : "Probed"; });
 
 }  // namespace
