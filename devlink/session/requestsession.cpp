@@ -29,19 +29,21 @@ void observe(bool sent, const void* data, long length, const IPmcNetworkAddress*
     pms_observe_datagram(sent, data, static_cast<size_t>(length), where.c_str());
 }
 
-// Milliseconds left of a wait, counted down as datagrams arrive.
+// Milliseconds left of a wait, counted down as datagrams arrive. Counted against a deadline:
+// datagrams less than a millisecond apart must not each round their time away, or a flood of
+// them would hold the wait open for ever.
 class WaitBudget {
 public:
-    explicit WaitBudget(long ms) : remaining_(ms), mark_(std::chrono::steady_clock::now()) {}
+    explicit WaitBudget(long ms)
+        : remaining_(ms), deadline_(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)) {}
     long remaining() const { return remaining_; }
     void charge() {
-        auto now = std::chrono::steady_clock::now();
-        remaining_ -= static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(now - mark_).count());
-        mark_ = now;
+        auto left = deadline_ - std::chrono::steady_clock::now();
+        remaining_ = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(left).count());
     }
 private:
     long remaining_;
-    std::chrono::steady_clock::time_point mark_;
+    std::chrono::steady_clock::time_point deadline_;
 };
 
 // One received datagram, trimmed to its length, with the address it came from.

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -309,6 +310,47 @@ TEST(RequestSession, AHostileResponderCannotPassOffAWrongAnswer)
     d->release();
     pdu->release();
     target->release();
+}
+
+// A responder that keeps sending datagrams that do not answer the request, for longer than the
+// time-out: the try ends with what the last of them was, not with a plain time-out.
+TEST(RequestSession, TimeRunningOutOnUnfitDatagramsGivesTheirResult)
+{
+    struct Case {
+        const char* what;
+        std::string (*unfit)(const std::string& request);
+        long result;
+    } cases[] = {
+        {"another request-id", [](const std::string& request) { return Answer(request, 1, "wrong id"); }, PMC_E_REQID},
+        {"an undecodable value",
+         [](const std::string& request) {
+             std::string answer = Answer(request, 0, "right");
+             answer[answer.size() - 7] = '\x47';  // the OCTET STRING tag becomes an unknown one
+             return answer;
+         },
+         PMC_E_DECODE},
+    };
+    constexpr int kTimeoutMs = 300;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackPeer flooding;
+        std::thread responder([&flooding, &c] {
+            std::string request;
+            sockaddr_in from{};
+            if (!flooding.Receive(&request, &from, 2000)) return;
+            const std::string unfit = c.unfit(request);
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs + 500);
+            while (std::chrono::steady_clock::now() < until) flooding.Send(unfit, from);
+        });
+        IPmsPdu* pdu = MakePdu(PMS_PDU_GET, {kSysDescr});
+        IPmsSnmpTarget* target = MakeCommunityTarget("127.0.0.1", flooding.port(), kTimeoutMs, 0);
+        SessionDispatcher* d = pms_create_session_dispatcher(nullptr);
+        EXPECT_EQ(d->send_sync(pdu, target), c.result);
+        responder.join();
+        d->release();
+        pdu->release();
+        target->release();
+    }
 }
 
 TEST(SessionDispatcher, RefusesTargetsNoSessionServes)
