@@ -57,6 +57,7 @@ public:
     }
     long set2(IPmsOid* oid, IPmsValue* value) override { return set(oid, value); }
     long detach(IPmsOid** oid, IPmsValue** value) override {
+        share_block();
         if (oid) *oid = oid_;
         else if (oid_) oid_->release();
         if (value) *value = value_;
@@ -79,6 +80,10 @@ public:
     IPmsValue* get_value() const override { return value_; }
     long get_error() const override { return error_; }
     void set_error(long e) override { error_ = e; }
+    // Its OID and value share its block, unless they came from elsewhere, which shared theirs.
+    void share_block() {
+        if (embedded_.block) embedded_.block->share();
+    }
 
 private:
     IPmsOid* oid_ = nullptr;
@@ -137,7 +142,7 @@ public:
         if (index < 0 || index >= get_count()) return PMC_E_INVALID;
         IPmsVarBind* b = items_[static_cast<size_t>(index)];
         items_.erase(items_.begin() + index);
-        if (out) *out = b;
+        if (out) *out = hand_over(b);
         else b->release();
         return 0;
     }
@@ -154,7 +159,7 @@ public:
         if (items_.empty()) return nullptr;
         IPmsVarBind* b = items_.front();
         items_.erase(items_.begin());
-        return b;
+        return hand_over(b);
     }
     IPmsVarBind* get(long i) const override { return i >= 0 && i < get_count() ? items_[static_cast<size_t>(i)] : nullptr; }
     IPmsVarBindList* sub_list(long start, long count, long* r) const override {
@@ -167,6 +172,7 @@ public:
         long n = count < 0 ? 0 : count > get_count() ? get_count() : count;
         try {
             l->items_.assign(items_.begin(), items_.begin() + n);
+            for (IPmsVarBind* b : l->items_) hand_over(b);
         } catch (...) {
             delete l;
             set_result(r, PMC_E_NOMEM);
@@ -194,6 +200,11 @@ public:
     }
 
 private:
+    // A binding leaving this list may be released on another thread than its block's rest.
+    static IPmsVarBind* hand_over(IPmsVarBind* b) {
+        if (auto* ours = dynamic_cast<CVarBind*>(b)) ours->share_block();
+        return b;
+    }
     static IPmsVarBind* make(IPmsOid* oid, IPmsValue* value) {
         long r = 0;
         IPmsVarBind* b = pms_create_varbind(&r);

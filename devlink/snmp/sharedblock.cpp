@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <new>
-#include <sanitizer/asan_interface.h>
 
 namespace devlink {
 
@@ -22,13 +21,7 @@ void* CSharedBlock::slot(size_t index) const {
     return const_cast<unsigned char*>(reinterpret_cast<const unsigned char*>(this)) + kHeader + index * slot_size_;
 }
 
-void CSharedBlock::object_ended(void* object) {
-    ASAN_POISON_MEMORY_REGION(object, slot_size_);
-    drop();
-}
-
-void CSharedBlock::drop() {
-    if (live_.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+void CSharedBlock::free_block() {
     size_t size = kHeader + slot_size_ * slots_;
     this->~CSharedBlock();
     ASAN_UNPOISON_MEMORY_REGION(this, size);

@@ -1,11 +1,13 @@
 // One heap allocation that holds several objects which are still released one by one: the
 // decoder puts the bindings of a message with their OIDs and values in one block. Each release
 // ends its own object (and poisons its slot for AddressSanitizer, so a use after release is still
-// caught); the last release frees the block.
+// caught); the last release frees the block. Whatever hands a block object out of its structure
+// calls share() first.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
+#include <sanitizer/asan_interface.h>
 
 namespace devlink {
 
@@ -19,20 +21,38 @@ public:
     size_t slots() const { return slots_; }
     size_t slot_size() const { return slot_size_; }
     void* slot(size_t index) const;
-    // Each object placed in a slot holds the block until its release; count of them at once
-    // saves atomic operations.
-    void add_objects(long count) { live_.fetch_add(count, std::memory_order_relaxed); }
+    // Each object placed in a slot holds the block until its release.
+    void add_objects(long count) { change_live(count); }
     // Called after an object's destructor ran: poisons its slot and drops its hold.
-    void object_ended(void* object);
+    void object_ended(void* object) {
+        ASAN_POISON_MEMORY_REGION(object, slot_size_);
+        drop();
+    }
     // Drops the creator's hold.
     void release() { drop(); }
+    // Called before an object of the block leaves the structure it was placed in (detached or
+    // taken): from then on the block's objects may be released on different threads at once.
+    // Until then one owner releases them all, and the count needs no atomic read-modify-write,
+    // the larger part of what releasing a decoded message costs.
+    void share() { shared_.store(true, std::memory_order_relaxed); }
 
 private:
     CSharedBlock(size_t slot_size, size_t slots) : slot_size_(slot_size), slots_(slots) {}
-    void drop();
+    // The count after the change.
+    long change_live(long delta) {
+        if (shared_.load(std::memory_order_relaxed)) return live_.fetch_add(delta, std::memory_order_acq_rel) + delta;
+        const long live = live_.load(std::memory_order_relaxed) + delta;
+        live_.store(live, std::memory_order_relaxed);
+        return live;
+    }
+    void drop() {
+        if (change_live(-1) == 0) free_block();
+    }
+    void free_block();
     size_t slot_size_;
     size_t slots_;
     std::atomic<long> live_{1};
+    std::atomic<bool> shared_{false};
 };
 
 // The block an object lives in, null for an object of its own. A copy of an object is never
