@@ -390,6 +390,23 @@ private:
         return PMC_E_DECODE;                          \
     } while (0)
 
+// Room for the sub-identifiers of one decoded OID: the usual lengths on the stack.
+struct SubIdBuffer {
+    uint32_t* room(size_t n) {
+        if (n <= SubIdArray::kInline) return ids = small;
+        try {
+            big.resize(n);
+        } catch (...) {
+            return nullptr;
+        }
+        return ids = big.data();
+    }
+    uint32_t small[SubIdArray::kInline];
+    std::vector<uint32_t> big;
+    uint32_t* ids = small;
+    size_t count = 0;
+};
+
 class CDecoder final : public CCodecBase {
 public:
     CDecoder(IPmsRawPacket* buffer, long translate, bool header_only)
@@ -475,11 +492,12 @@ public:
             if (!list) return r;
             pdu->set_varbinds(list);
         }
+        const bool fresh = list->get_count() == 0;
         r = process_varbind_list(list);
         if (r) return r;
         if (type != PMS_PDU_TRAP && pdu->get_error_status() != 0)
             list->mark_error(pdu->get_error_status(), pdu->get_error_index());
-        else
+        else if (!fresh)  // new bindings start without error marks
             list->clear_errors(0);
         return 0;
     }
@@ -536,26 +554,34 @@ public:
         if (read_header(0x30, &len)) return PMC_E_DECODE;
         if (static_cast<size_t>(end_ - p_) != len) DECODE_FAIL("decode error: length of var bind list is wrong.");
         // A fresh list gets its bindings, OIDs and values in one allocation.
-        CSharedBlock* block = nullptr;
-        if (list->get_count() == 0) {
-            size_t count = count_elements();
-            if (pms_varbind_list_reserve(list, count) != 0 || !(block = pms_create_varbind_block(count)))
-                return PMC_E_NOMEM;
-        }
-        long r = read_varbinds(list, block);
+        const size_t count = count_elements();
+        long r = 0;
+        CSharedBlock* block = pms_prepare_decoded_list(list, count, &r);
+        if (r) return r;
+        r = block ? read_decoded_varbinds(list, block, count) : read_varbinds(list);
         if (block) block->release();
         return r;
     }
 
-    long read_varbinds(IPmsVarBindList* list, CSharedBlock* block) {
+    // Into the bindings a list has, then into new ones of their own.
+    long read_varbinds(IPmsVarBindList* list) {
         long n = 0;
         while (p_ < end_) {
             IPmsVarBind* b = list->get(n);
-            long r = b ? process_varbind(b) : append_varbind(list, block, n);
+            long r = b ? process_varbind(b) : append_varbind(list);
             if (r) return r;
             ++n;
         }
         list->truncate(n);
+        return 0;
+    }
+
+    // Into a fresh list prepared for count bindings; any beyond them get objects of their own.
+    long read_decoded_varbinds(IPmsVarBindList* list, CSharedBlock* block, size_t count) {
+        for (size_t n = 0; p_ < end_; ++n) {
+            long r = n < count ? append_decoded_varbind(list, block, n) : append_varbind(list);
+            if (r) return r;
+        }
         return 0;
     }
 
@@ -568,21 +594,37 @@ public:
         return r ? r : fill_varbind(b, type, start, len);
     }
 
-    // Decodes into a new binding, placed in the block while it has room.
-    long append_varbind(IPmsVarBindList* list, CSharedBlock* block, long index) {
+    long append_varbind(IPmsVarBindList* list) {
         const unsigned char* start = nullptr;
         size_t len = 0;
         long type = 0;
         long r = read_varbind_start(&start, &len, &type);
         if (r) return r;
-        bool room = block && static_cast<size_t>(index) < block->slots() / 3;
-        IPmsVarBind* b = room ? pms_create_varbind_in(block, static_cast<size_t>(index), type, &r) : pms_create_varbind(&r);
+        IPmsVarBind* b = pms_create_varbind(&r);
         if (!b) return r;
         if (list->append(b)) {
             b->release();
             return PMC_E_NOMEM;
         }
         return fill_varbind(b, type, start, len);
+    }
+
+    // Reads the whole binding first, then makes its three objects already filled.
+    long append_decoded_varbind(IPmsVarBindList* list, CSharedBlock* block, size_t index) {
+        size_t len = 0;
+        if (read_header(0x30, &len)) return PMC_E_DECODE;
+        const unsigned char* start = p_;
+        if (static_cast<size_t>(end_ - p_) < len) DECODE_FAIL("decode error: length of var bind is wrong.");
+        SubIdBuffer name, value_ids;
+        long r = read_subids(&name);
+        if (r) return r;
+        if (p_ >= end_) return PMC_E_DECODE;
+        const long type = *p_;
+        PmsDecodedValue value;
+        if ((r = check_value_type(type)) != 0) return r;
+        if (read_value(type, &value, &value_ids)) return PMC_E_DECODE;
+        if (static_cast<size_t>(p_ - start) != len) DECODE_FAIL("decode error: length of var bind is wrong.");
+        return pms_append_decoded_varbind(list, block, index, name.ids, name.count, value);
     }
 
     long fill_varbind(IPmsVarBind* b, long type, const unsigned char* start, size_t len) {
@@ -619,7 +661,11 @@ public:
         p_ = oid;
         if (!fits) return PMC_E_DECODE;
         *type = *value;
-        switch (*type) {
+        return check_value_type(*type);
+    }
+
+    long check_value_type(long type) {
+        switch (type) {
         case 2: case 4: case 5: case 6: case 0x40: case 0x41: case 0x42: case 0x43: case 0x44: case 0x46:
         case 0x80: case 0x81: case 0x82:
             return 0;
@@ -647,17 +693,14 @@ public:
     // Value visitor: each reads its element at the cursor into the value.
     long visit_oid(IPmsValue* v) override { return read_oid(v->as_oid()) ? PMC_E_DECODE : 0; }
     long visit_octets(IPmsValue* v) override {
-        size_t len = 0;
-        if (read_header(static_cast<unsigned char>(v->get_type()), &len)) return PMC_E_DECODE;
-        if (static_cast<size_t>(end_ - p_) < len) return PMC_E_DECODE;
-        if (v->set_octets(p_, static_cast<long>(len)) != 0) return PMC_E_DECODE;
-        p_ += len;
-        return 0;
+        PmsDecodedValue d;
+        if (read_octets(v->get_type(), &d)) return PMC_E_DECODE;
+        return v->set_octets(d.data, static_cast<long>(d.length)) ? PMC_E_DECODE : 0;
     }
     long visit_integer(IPmsValue* v) override {
-        int32_t x = 0;
-        if (read_int(0x02, &x)) return PMC_E_DECODE;
-        v->set_int32(x);
+        uint32_t x = 0;
+        if (read_uint(0x02, &x)) return PMC_E_DECODE;
+        v->set_int32(static_cast<int32_t>(x));
         return 0;
     }
     long visit_null(IPmsValue*) override { return read_empty(0x05); }
@@ -668,6 +711,44 @@ public:
         return 0;
     }
     long visit_counter64(IPmsValue* v) override {
+        PmsDecodedValue d;
+        if (read_counter64(&d)) return PMC_E_DECODE;
+        v->set_high32(d.high);
+        v->set_low32(d.low);
+        return 0;
+    }
+    long visit_exception(IPmsValue* v) override { return read_empty(static_cast<unsigned char>(v->get_type())); }
+
+    // The value element at the cursor, of the type its tag gave.
+    long read_value(long type, PmsDecodedValue* d, SubIdBuffer* ids) {
+        d->type = type;
+        switch (type) {
+        case PMS_INTEGER: case PMS_COUNTER32: case PMS_GAUGE32: case PMS_TIMETICKS:
+            return read_uint(static_cast<unsigned char>(type), &d->low);
+        case PMS_OCTET_STRING: case PMS_OPAQUE: case PMS_IPADDRESS:
+            return read_octets(type, d);
+        case PMS_OID: {
+            long r = read_subids(ids);
+            d->data = ids->ids;
+            d->length = ids->count;
+            return r;
+        }
+        case PMS_COUNTER64:
+            return read_counter64(d);
+        default:  // NULL and the exceptions
+            return read_empty(static_cast<unsigned char>(type));
+        }
+    }
+    long read_octets(long type, PmsDecodedValue* d) {
+        size_t len = 0;
+        if (read_header(static_cast<unsigned char>(type), &len)) return PMC_E_DECODE;
+        if (static_cast<size_t>(end_ - p_) < len) return PMC_E_DECODE;
+        d->data = p_;
+        d->length = len;
+        p_ += len;
+        return 0;
+    }
+    long read_counter64(PmsDecodedValue* d) {
         size_t len = 0;
         if (read_header(0x46, &len)) return PMC_E_DECODE;
         if (len == 0 || static_cast<size_t>(end_ - p_) < len) DECODE_FAIL("decode error: counter64 format is wrong.");
@@ -678,11 +759,10 @@ public:
             else lo = (lo << 8) | c;
         }
         p_ += len;
-        v->set_high32(hi);
-        v->set_low32(lo);
+        d->high = hi;
+        d->low = lo;
         return 0;
     }
-    long visit_exception(IPmsValue* v) override { return read_empty(static_cast<unsigned char>(v->get_type())); }
 
     // Reading primitives (public for peek).
     long read_length(size_t* out) {
@@ -744,28 +824,17 @@ public:
         *out = v;
         return 0;
     }
-    long read_oid(IPmsOid* oid) {
-        if (!oid) return PMC_E_DECODE;
+    // An OBJECT IDENTIFIER element's sub-identifiers. -250 for a malformed one, -3 when a long
+    // one finds no memory.
+    long read_subids(SubIdBuffer* out) {
         size_t len = 0;
         if (read_header(0x06, &len)) return PMC_E_DECODE;
-        if (static_cast<size_t>(end_ - p_) < len) {
-            PMC_LOG(L(), PMC_LOG_ERROR, "decode error. oid format is wrong.");
-            return PMC_E_DECODE;
-        }
+        if (static_cast<size_t>(end_ - p_) < len) DECODE_FAIL("decode error. oid format is wrong.");
         const unsigned char* q = p_;
         const unsigned char* e = p_ + len;
         // Each content byte ends at most one sub-identifier; the first group gives two.
-        uint32_t small[SubIdArray::kInline];
-        std::vector<uint32_t> big;
-        uint32_t* ids = small;
-        if (len + 1 > SubIdArray::kInline) {
-            try {
-                big.resize(len + 1);
-            } catch (...) {
-                return PMC_E_NOMEM;
-            }
-            ids = big.data();
-        }
+        uint32_t* ids = out->room(len + 1);
+        if (!ids) return PMC_E_NOMEM;
         size_t n = 0;
         uint64_t v = 0;
         if (q < e) {  // the first group gives two sub-identifiers
@@ -790,7 +859,15 @@ public:
             ids[n++] = static_cast<uint32_t>(v);
         }
         p_ = e;
-        return oid->set_subids(ids, static_cast<long>(n)) ? PMC_E_NOMEM : 0;
+        out->count = n;
+        return 0;
+    }
+    long read_oid(IPmsOid* oid) {
+        if (!oid) return PMC_E_DECODE;
+        SubIdBuffer ids;
+        long r = read_subids(&ids);
+        if (r) return r;
+        return oid->set_subids(ids.ids, static_cast<long>(ids.count)) ? PMC_E_NOMEM : 0;
     }
 
 private:

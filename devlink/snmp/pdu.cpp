@@ -603,27 +603,38 @@ T* make(long* r) {
 IPmsVarBind* pms_create_varbind(long* r) { return make<CVarBind>(r); }
 
 // Every binding takes three slots of the same size: the binding, its OID and its value.
-CSharedBlock* pms_create_varbind_block(size_t count) {
-    size_t slot = std::max(slot_size_of<CVarBind>(), pms_value_slot_size());
-    if (count > SIZE_MAX / 3) return nullptr;
-    return CSharedBlock::create(slot, 3 * count);
-}
-
-IPmsVarBind* pms_create_varbind_in(CSharedBlock* block, size_t index, long value_type, long* r) {
-    if (!block || index >= block->slots() / 3) { set_result(r, PMC_E_INVALID); return nullptr; }
-    size_t first = 3 * index;
-    IPmsValue* value = pms_create_value_in(value_type, block, block->slot(first + 2));
-    if (!value) { set_result(r, PMC_E_INVALID); return nullptr; }
-    IPmsOid* oid = pms_create_value_in(PMS_OID, block, block->slot(first + 1))->as_oid();
-    block->add_objects(3);
+CSharedBlock* pms_prepare_decoded_list(IPmsVarBindList* list, size_t count, long* r) {
     set_result(r, 0);
-    return new (block->slot(first)) CVarBind(block, oid, value);
+    auto* ours = dynamic_cast<CVarBindList*>(list);
+    if (!ours || ours->get_count() != 0) return nullptr;
+    const size_t slot = std::max(slot_size_of<CVarBind>(), pms_value_slot_size());
+    CSharedBlock* block = count <= SIZE_MAX / 3 && ours->reserve(count) == 0 ? CSharedBlock::create(slot, 3 * count) : nullptr;
+    if (!block) set_result(r, PMC_E_NOMEM);
+    return block;
 }
 
-long pms_varbind_list_reserve(IPmsVarBindList* list, size_t count) {
-    auto* l = dynamic_cast<CVarBindList*>(list);
-    return l ? l->reserve(count) : PMC_E_INVALID;
+long pms_append_decoded_varbind(IPmsVarBindList* list, CSharedBlock* block, size_t index, const uint32_t* name,
+                                size_t name_length, const PmsDecodedValue& value) {
+    const size_t first = 3 * index;
+    long r = 0;
+    IPmsValue* v = pms_create_decoded_value_in(value, block, block->slot(first + 2), &r);
+    if (!v) return r;
+    PmsDecodedValue oid;
+    oid.type = PMS_OID;
+    oid.data = name;
+    oid.length = name_length;
+    IPmsValue* o = pms_create_decoded_value_in(oid, block, block->slot(first + 1), &r);
+    if (!o) {
+        v->release();
+        return r;
+    }
+    auto* b = new (block->slot(first)) CVarBind(block, o->as_oid(), v);
+    block->add_objects(1);
+    r = static_cast<CVarBindList*>(list)->append(b);
+    if (r) b->release();
+    return r;
 }
+
 IPmsVarBindList* pms_create_varbind_list(long* r) { return make<CVarBindList>(r); }
 IPmsPdu* pms_create_pdu(long* r) { return make<CPdu>(r); }
 IPmsSnmpPacket* pms_create_packet(long* r) { return make<CPacket>(r); }

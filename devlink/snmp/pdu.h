@@ -350,15 +350,17 @@ private:
 
 IPmsVarBind* pms_create_varbind(long* result);
 class CSharedBlock;
-// Room for count bindings that share one allocation with their OIDs and values (the decoder's
-// path); the caller releases its hold on the block once the bindings are placed.
-CSharedBlock* pms_create_varbind_block(size_t count);
-// Binding index of the block, with an empty OID and a value of the given type. Each of the three
-// still releases on its own (after detach, in any order); the block goes when all have.
-// Null for an unknown type or an index outside the block.
-IPmsVarBind* pms_create_varbind_in(CSharedBlock* block, size_t index, long value_type, long* result);
-// Makes room for count bindings in a list of this library.
-long pms_varbind_list_reserve(IPmsVarBindList* list, size_t count);
+struct PmsDecodedValue;
+// Prepares an empty list of this library for count decoded bindings, which then share one
+// allocation with their OIDs and values; the caller releases its hold on the block once they are
+// placed. Null with *result 0 for a list that is not empty or not ours (the caller then decodes
+// into bindings of their own), or with -3 when out of memory.
+CSharedBlock* pms_prepare_decoded_list(IPmsVarBindList* list, size_t count, long* result);
+// Appends binding index (below the prepared count) of the block, with the decoded name and value,
+// to the list the block was prepared for. Each of the three objects still releases on its own
+// (after detach, in any order); the block goes when all have.
+long pms_append_decoded_varbind(IPmsVarBindList* list, CSharedBlock* block, size_t index, const uint32_t* name,
+                                size_t name_length, const PmsDecodedValue& value);
 IPmsVarBindList* pms_create_varbind_list(long* result);
 IPmsPdu* pms_create_pdu(long* result);
 IPmsSnmpPacket* pms_create_packet(long* result);

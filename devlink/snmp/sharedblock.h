@@ -82,4 +82,11 @@ constexpr size_t slot_size_of() {
     return (sizeof(T) + CSharedBlock::kAlign - 1) / CSharedBlock::kAlign * CSharedBlock::kAlign;
 }
 
+// The slots follow the block's own fields, aligned.
+inline constexpr size_t kSharedBlockHeader = slot_size_of<CSharedBlock>();
+
+inline void* CSharedBlock::slot(size_t index) const {
+    return const_cast<unsigned char*>(reinterpret_cast<const unsigned char*>(this)) + kSharedBlockHeader + index * slot_size_;
+}
+
 }  // namespace devlink

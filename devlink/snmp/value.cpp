@@ -258,6 +258,7 @@ public:
     bool same_content(const CInteger& o) const { return v_ == o.v_; }
     long get_int32(long* r) const override { set_result(r, 0); return v_; }
     long set_int32(long v) override { v_ = static_cast<int32_t>(v); return 0; }
+    long take_decoded(const PmsDecodedValue& d) { v_ = static_cast<int32_t>(d.low); return 0; }
     long format_text(IPmcBytes* out) const override {
         if (!out) return PMC_E_INVALID;
         char buf[24];
@@ -296,6 +297,7 @@ public:
     bool same_content(const CUnsigned& o) const { return v_ == o.v_; }
     unsigned long get_uint32(long* r) const override { set_result(r, 0); return v_; }
     long set_uint32(unsigned long v) override { v_ = static_cast<uint32_t>(v); return 0; }
+    long take_decoded(const PmsDecodedValue& d) { v_ = d.low; return 0; }
     long format_text(IPmcBytes* out) const override {
         if (!out) return PMC_E_INVALID;
         char buf[24];
@@ -338,6 +340,11 @@ public:
     long set_uint32(unsigned long v) override { lo_ = static_cast<uint32_t>(v); hi_ = 0; return 0; }
     long set_high32(unsigned long v) override { hi_ = static_cast<uint32_t>(v); return 0; }
     long set_low32(unsigned long v) override { lo_ = static_cast<uint32_t>(v); return 0; }
+    long take_decoded(const PmsDecodedValue& d) {
+        hi_ = d.high;
+        lo_ = d.low;
+        return 0;
+    }
     // Text form: the 64-bit number in decimal (what snmp_add_var wants for type 'C').
     long format_text(IPmcBytes* out) const override {
         if (!out) return PMC_E_INVALID;
@@ -388,6 +395,7 @@ public:
         if (!t) { data_.clear(); return 0; }
         return set_octets(t, static_cast<long>(std::strlen(t)));
     }
+    long take_decoded(const PmsDecodedValue& d) { return set_octets(d.data, static_cast<long>(d.length)); }
     long format_text(IPmcBytes* out) const override {
         if (!out) return PMC_E_INVALID;
         return out->set(data_.data(), static_cast<long>(data_.size()));
@@ -459,6 +467,7 @@ public:
         std::memcpy(b_, data, static_cast<size_t>(size_));
         return 0;
     }
+    long take_decoded(const PmsDecodedValue& d) { return set_octets(d.data, static_cast<long>(d.length)); }
     unsigned long get_uint32(long* r) const override {
         if (type_ != PMS_IPADDRESS && type_ != PMS_UDP_ADDRESS) return unsupported(r, static_cast<unsigned long>(-1L));
         set_result(r, 0);
@@ -596,6 +605,7 @@ public:
     long reset() override { return 0; }
     bool same_content(const CNull&) const { return true; }
     long get_length() const override { return 0; }
+    long take_decoded(const PmsDecodedValue&) { return 0; }
 };
 
 class CException final : public CValueImpl<CException> {
@@ -605,6 +615,7 @@ public:
     long reset() override { return 0; }
     bool same_content(const CException&) const { return true; }
     long get_length() const override { return 0; }
+    long take_decoded(const PmsDecodedValue&) { return 0; }
 protected:
     void* own_interface(unsigned long iid) override {
         if (iid == pms_iid_of_type(type_) || iid == PMS_IID_EXCEPTION) return static_cast<IPmsValue*>(this);
@@ -888,6 +899,15 @@ public:
             text_made_ = false;
         });
     }
+    // A fresh OID is canonical with no text made yet: only the numbers need setting.
+    long take_decoded(const PmsDecodedValue& d) {
+        try {
+            ids_.assign(static_cast<const uint32_t*>(d.data), d.length);
+        } catch (...) {
+            return PMC_E_NOMEM;
+        }
+        return 0;
+    }
 
 private:
     bool raw() const { return form_ != OidTextForm::Canonical; }
@@ -976,14 +996,23 @@ IPmsValue* pms_create_value(long type, long* r) {
     return v;
 }
 
-IPmsValue* pms_create_value_in(long type, CSharedBlock* block, void* slot) {
+IPmsValue* pms_create_decoded_value_in(const PmsDecodedValue& d, CSharedBlock* block, void* slot, long* r) {
     bool known = false;
-    return make_value(type, &known, [&](auto cls, auto... args) -> IPmsValue* {
+    long taken = 0;
+    IPmsValue* v = make_value(d.type, &known, [&](auto cls, auto... args) -> IPmsValue* {
         using Class = typename decltype(cls)::type;
-        auto* v = new (slot) Class(args...);
-        v->embed_in(block);
-        return v;
+        auto* c = new (slot) Class(args...);
+        taken = c->take_decoded(d);
+        if (taken) {
+            c->~Class();
+            return nullptr;
+        }
+        c->embed_in(block);
+        block->add_objects(1);
+        return c;
     });
+    set_result(r, !known ? PMC_E_INVALID : taken == PMC_E_NOMEM ? PMC_E_NOMEM : taken ? PMC_E_DECODE : 0);
+    return v;
 }
 
 IPmsValue* pms_create_value_from_text(const char* text, long type, long* r) {

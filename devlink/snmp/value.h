@@ -145,12 +145,22 @@ protected:
 };
 
 IPmsValue* pms_create_value(long type, long* result);
+// One value as the decoder read it, before a value object holds it.
+struct PmsDecodedValue {
+    long type = 0;
+    uint32_t low = 0;            // INTEGER (its 32 bits), the unsigned types, Counter64's low half
+    uint32_t high = 0;           // Counter64's high half
+    const void* data = nullptr;  // the octet types' bytes, or an OBJECT IDENTIFIER's sub-identifiers
+    size_t length = 0;           // in bytes, or in sub-identifiers
+};
+
 class CSharedBlock;
 // The room a value of any type (the OID included) takes in a shared block.
 size_t pms_value_slot_size();
-// A value of the type placed in a slot (of at least pms_value_slot_size() bytes) of the block;
-// the caller counts it in the block (add_objects). Null for an unknown type.
-IPmsValue* pms_create_value_in(long type, CSharedBlock* block, void* slot);
+// A value with the decoded content, placed in a slot (of at least pms_value_slot_size() bytes)
+// of the block and counted in it. Null with *result set for an unknown type, a content the type
+// cannot hold (-250) or no memory.
+IPmsValue* pms_create_decoded_value_in(const PmsDecodedValue& value, CSharedBlock* block, void* slot, long* result);
 IPmsValue* pms_create_value_from_text(const char* text, long type, long* result);
 IPmsValue* pms_create_value_from_number(long number, long type, long* result);
 IPmsOid* pms_create_oid(const char* text, long* result);
