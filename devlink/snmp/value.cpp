@@ -899,14 +899,8 @@ public:
             text_made_ = false;
         });
     }
-    // A fresh OID is canonical with no text made yet: only the numbers need setting.
     long take_decoded(const PmsDecodedValue& d) {
-        try {
-            ids_.assign(static_cast<const uint32_t*>(d.data), d.length);
-        } catch (...) {
-            return PMC_E_NOMEM;
-        }
-        return 0;
+        return set_subids(static_cast<const uint32_t*>(d.data), static_cast<long>(d.length));
     }
 
 private:
