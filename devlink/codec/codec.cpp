@@ -392,6 +392,9 @@ private:
 
 // Room for the sub-identifiers of one decoded OID: the usual lengths on the stack.
 struct SubIdBuffer {
+    SubIdBuffer() = default;
+    SubIdBuffer(const SubIdBuffer&) = delete;  // ids may point into the object itself
+    SubIdBuffer& operator=(const SubIdBuffer&) = delete;
     uint32_t* room(size_t n) {
         if (n <= SubIdArray::kInline) return ids = small;
         try {
