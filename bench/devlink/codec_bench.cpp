@@ -171,14 +171,20 @@ std::string wire_of(const Case& c) {
     return s;
 }
 
-// Decoding into fresh objects, as Net-SNMP's snmp_parse does into a fresh PDU.
-void OursDecode(benchmark::State& st) {
-    std::string wire = wire_of(kCases[st.range(0)]);
-    IPmsCodecRegistry* reg = pms_codec_registry();
+// The case's message as a received packet.
+IPmsRawPacket* received(const Case& c) {
+    std::string wire = wire_of(c);
     IPmsRawPacket* raw = pms_create_raw_packet(nullptr);
     unsigned char* bytes = static_cast<unsigned char*>(malloc(wire.size()));
     memcpy(bytes, wire.data(), wire.size());
     raw->attach(bytes, static_cast<long>(wire.size()), PMS_OWNER_HEAP);
+    return raw;
+}
+
+// Decoding into fresh objects, as Net-SNMP's snmp_parse does into a fresh PDU.
+void OursDecode(benchmark::State& st) {
+    IPmsCodecRegistry* reg = pms_codec_registry();
+    IPmsRawPacket* raw = received(kCases[st.range(0)]);
     for (auto _ : st) {
         IPmsPdu* pdu = pms_create_pdu(nullptr);
         IPmsSnmpTarget* target = pms_create_target(0, nullptr);
@@ -193,12 +199,8 @@ void OursDecode(benchmark::State& st) {
 
 // Decoding into the request's own PDU and target, as the request sessions do.
 void OursDecodeReuse(benchmark::State& st) {
-    std::string wire = wire_of(kCases[st.range(0)]);
     IPmsCodecRegistry* reg = pms_codec_registry();
-    IPmsRawPacket* raw = pms_create_raw_packet(nullptr);
-    unsigned char* bytes = static_cast<unsigned char*>(malloc(wire.size()));
-    memcpy(bytes, wire.data(), wire.size());
-    raw->attach(bytes, static_cast<long>(wire.size()), PMS_OWNER_HEAP);
+    IPmsRawPacket* raw = received(kCases[st.range(0)]);
     IPmsPdu* pdu = pms_create_pdu(nullptr);
     IPmsSnmpTarget* target = pms_create_target(0, nullptr);
     for (auto _ : st) {
