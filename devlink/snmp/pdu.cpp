@@ -5,18 +5,26 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <typeinfo>
 
+#include "snmp/recycler.h"
 #include "snmp/sharedblock.h"
 
 namespace devlink {
 namespace {
+
+// The object as the given final class of this library; null for another implementation.
+template <class T, class I>
+T* as_ours(I* object) {
+    return object && typeid(*object) == typeid(T) ? static_cast<T*>(object) : nullptr;
+}
 
 bool values_equal(const IPmsValue* a, const IPmsValue* b) {
     if (!a || !b) return !a && !b;
     return a->equals(b);
 }
 
-class CVarBind final : public IPmsVarBind {
+class CVarBind final : public IPmsVarBind, public Recycled {
 public:
     CVarBind() = default;
     CVarBind(CSharedBlock* block, IPmsOid* oid, IPmsValue* value) : oid_(oid), value_(value) { embedded_.block = block; }
@@ -92,7 +100,7 @@ private:
     EmbeddedIn embedded_;
 };
 
-class CVarBindList final : public IPmsVarBindList {
+class CVarBindList final : public IPmsVarBindList, public Recycled {
 public:
     ~CVarBindList() override {
         for (auto* b : items_) b->release();
@@ -202,7 +210,7 @@ public:
 private:
     // A binding leaving this list may be released on another thread than its block's rest.
     static IPmsVarBind* hand_over(IPmsVarBind* b) {
-        if (auto* ours = dynamic_cast<CVarBind*>(b)) ours->share_block();
+        if (auto* ours = as_ours<CVarBind>(b)) ours->share_block();
         return b;
     }
     static IPmsVarBind* make(IPmsOid* oid, IPmsValue* value) {
@@ -229,10 +237,10 @@ private:
         return l;
     }
     static constexpr size_t kUsualBindings = 16;
-    std::vector<IPmsVarBind*> items_;
+    std::vector<IPmsVarBind*, RecyclerAllocator<IPmsVarBind*>> items_;
 };
 
-class CPdu final : public IPmsPdu {
+class CPdu final : public IPmsPdu, public Recycled {
 public:
     ~CPdu() override { clear_children(); }
     void release() override { delete this; }
@@ -362,7 +370,7 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------------
-class CTargetBase : public IPmsSnmpTarget {
+class CTargetBase : public IPmsSnmpTarget, public Recycled {
 public:
     ~CTargetBase() override {
         if (address_) address_->release();
@@ -605,7 +613,7 @@ IPmsVarBind* pms_create_varbind(long* r) { return make<CVarBind>(r); }
 // Every binding takes three slots of the same size: the binding, its OID and its value.
 CSharedBlock* pms_prepare_decoded_list(IPmsVarBindList* list, size_t count, long* r) {
     set_result(r, 0);
-    auto* ours = dynamic_cast<CVarBindList*>(list);
+    auto* ours = as_ours<CVarBindList>(list);
     if (!ours || ours->get_count() != 0) return nullptr;
     const size_t slot = std::max(slot_size_of<CVarBind>(), pms_value_slot_size());
     CSharedBlock* block = count <= SIZE_MAX / 3 && ours->reserve(count) == 0 ? CSharedBlock::create(slot, 3 * count) : nullptr;
@@ -619,16 +627,12 @@ long pms_append_decoded_varbind(IPmsVarBindList* list, CSharedBlock* block, size
     long r = 0;
     IPmsValue* v = pms_create_decoded_value_in(value, block, block->slot(first + 2), &r);
     if (!v) return r;
-    PmsDecodedValue oid;
-    oid.type = PMS_OID;
-    oid.data = name;
-    oid.length = name_length;
-    IPmsValue* o = pms_create_decoded_value_in(oid, block, block->slot(first + 1), &r);
+    IPmsOid* o = pms_create_decoded_oid_in(name, name_length, block, block->slot(first + 1), &r);
     if (!o) {
         v->release();
         return r;
     }
-    auto* b = new (block->slot(first)) CVarBind(block, o->as_oid(), v);
+    auto* b = new (block->slot(first)) CVarBind(block, o, v);
     block->add_objects(1);
     r = static_cast<CVarBindList*>(list)->append(b);
     if (r) b->release();
@@ -647,7 +651,7 @@ IPmsSnmpTarget* pms_create_target(long kind, long* r) {
 
 // Sets a community target's community from bytes of a given length (the decoder's path).
 long pms_target_set_community_bytes(IPmsSnmpTarget* t, const char* data, size_t n) {
-    auto* c = dynamic_cast<CCommunityTarget*>(t);
+    auto* c = as_ours<CCommunityTarget>(t);
     if (!c) return PMC_E_INVALID;
     return c->set_community_bytes(data, n);
 }

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <new>
 
+#include "snmp/recycler.h"
+
 namespace devlink {
 
 CSharedBlock* CSharedBlock::create(size_t slot_size, size_t slots) {
     if (slot_size % kAlign != 0 || (slot_size && slots > (SIZE_MAX - kSharedBlockHeader) / slot_size)) return nullptr;
-    void* memory = ::operator new(kSharedBlockHeader + slot_size * slots, std::nothrow);
+    void* memory = recycler_take(kSharedBlockHeader + slot_size * slots);
     if (!memory) return nullptr;
     return new (memory) CSharedBlock(slot_size, slots);
 }
@@ -17,7 +19,7 @@ void CSharedBlock::free_block() {
     size_t size = kSharedBlockHeader + slot_size_ * slots_;
     this->~CSharedBlock();
     ASAN_UNPOISON_MEMORY_REGION(this, size);
-    ::operator delete(this);
+    recycler_give(this, size);
 }
 
 }  // namespace devlink

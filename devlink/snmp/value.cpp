@@ -11,6 +11,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "snmp/recycler.h"
 #include "snmp/sharedblock.h"
 #include "snmp/subids.h"
 
@@ -99,7 +100,7 @@ bool parse_u32(const char*& p, unsigned long max, unsigned long& out, int base =
 }
 
 template <class I>
-class CValueBase : public I {
+class CValueBase : public I, public Recycled {
 public:
     explicit CValueBase(long type) : type_(type) {}
     void release() override { release_object(this, embedded_); }
@@ -990,23 +991,46 @@ IPmsValue* pms_create_value(long type, long* r) {
     return v;
 }
 
+namespace {
+
+// A value of the class made in the slot with the decoded content and counted in the block; null
+// with *taken set when the class refuses the content.
+template <class Class, class... Args>
+Class* place_decoded(const PmsDecodedValue& d, CSharedBlock* block, void* slot, long* taken, Args... args) {
+    auto* c = new (slot) Class(args...);
+    *taken = c->take_decoded(d);
+    if (*taken) {
+        c->~Class();
+        return nullptr;
+    }
+    c->embed_in(block);
+    block->add_objects(1);
+    return c;
+}
+
+long decoded_result(bool known, long taken) { return !known ? PMC_E_INVALID : taken == PMC_E_NOMEM ? PMC_E_NOMEM : taken ? PMC_E_DECODE : 0; }
+
+}  // namespace
+
 IPmsValue* pms_create_decoded_value_in(const PmsDecodedValue& d, CSharedBlock* block, void* slot, long* r) {
     bool known = false;
     long taken = 0;
     IPmsValue* v = make_value(d.type, &known, [&](auto cls, auto... args) -> IPmsValue* {
-        using Class = typename decltype(cls)::type;
-        auto* c = new (slot) Class(args...);
-        taken = c->take_decoded(d);
-        if (taken) {
-            c->~Class();
-            return nullptr;
-        }
-        c->embed_in(block);
-        block->add_objects(1);
-        return c;
+        return place_decoded<typename decltype(cls)::type>(d, block, slot, &taken, args...);
     });
-    set_result(r, !known ? PMC_E_INVALID : taken == PMC_E_NOMEM ? PMC_E_NOMEM : taken ? PMC_E_DECODE : 0);
+    set_result(r, decoded_result(known, taken));
     return v;
+}
+
+IPmsOid* pms_create_decoded_oid_in(const uint32_t* ids, size_t count, CSharedBlock* block, void* slot, long* r) {
+    PmsDecodedValue d;
+    d.type = PMS_OID;
+    d.data = ids;
+    d.length = count;
+    long taken = 0;
+    COid* o = place_decoded<COid>(d, block, slot, &taken);
+    set_result(r, decoded_result(true, taken));
+    return o;
 }
 
 IPmsValue* pms_create_value_from_text(const char* text, long type, long* r) {
