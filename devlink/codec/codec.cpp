@@ -489,12 +489,8 @@ public:
         }
         if (r) return r;
         if (header_only_) return 0;
-        IPmsVarBindList* list = pdu->get_varbinds();
-        if (!list) {
-            list = pms_create_varbind_list(&r);
-            if (!list) return r;
-            pdu->set_varbinds(list);
-        }
+        IPmsVarBindList* list = pms_pdu_varbinds(pdu, &r);
+        if (!list) return r;
         const bool fresh = list->get_count() == 0;
         r = process_varbind_list(list);
         if (r) return r;

@@ -102,10 +102,16 @@ private:
 
 class CVarBindList final : public IPmsVarBindList, public Recycled {
 public:
+    CVarBindList() = default;
+    explicit CVarBindList(CSharedBlock* block) { embedded_.block = block; }
     ~CVarBindList() override {
         for (auto* b : items_) b->release();
     }
-    void release() override { delete this; }
+    void release() override { release_object(this, embedded_); }
+    // It may now be released on another thread than the PDU it shares its block with.
+    void share_block() {
+        if (embedded_.block) embedded_.block->share();
+    }
     IPmsVarBindList* clone(long* r) const override { return sub_list_from(0, get_count(), r); }
     bool equals(const IPmsVarBindList* o) const override {
         if (!o || o->get_count() != get_count()) return false;
@@ -238,12 +244,16 @@ private:
     }
     static constexpr size_t kUsualBindings = 16;
     std::vector<IPmsVarBind*, RecyclerAllocator<IPmsVarBind*>> items_;
+    EmbeddedIn embedded_;
 };
 
+// A PDU made by pms_create_pdu shares one allocation with the first list it makes for itself.
 class CPdu final : public IPmsPdu, public Recycled {
 public:
+    CPdu() = default;
+    explicit CPdu(CSharedBlock* block) { embedded_.block = block; }
     ~CPdu() override { clear_children(); }
-    void release() override { delete this; }
+    void release() override { release_object(this, embedded_); }
     void reset() override {
         clear_children();
         type_ = PMS_PDU_NONE;
@@ -309,6 +319,7 @@ public:
     IPmsVarBindList* take_varbinds() override {
         IPmsVarBindList* l = varbinds_;
         varbinds_ = nullptr;
+        if (auto* ours = as_ours<CVarBindList>(l)) ours->share_block();
         return l;
     }
     long add(IPmsOid* oid, IPmsValue* value) override { return ensure() ? varbinds_->add(oid, value) : PMC_E_NOMEM; }
@@ -348,10 +359,19 @@ public:
     }
 
 private:
-    bool ensure() {
-        if (!varbinds_) varbinds_ = pms_create_varbind_list(nullptr);
-        return varbinds_ != nullptr;
+public:
+    // The PDU's list, made when it has none; null when out of memory.
+    IPmsVarBindList* ensure() {
+        if (varbinds_) return varbinds_;
+        if (embedded_.block && !own_list_made_) {
+            own_list_made_ = true;
+            embedded_.block->add_objects(1);
+            return varbinds_ = new (embedded_.block->slot(1)) CVarBindList(embedded_.block);
+        }
+        return varbinds_ = pms_create_varbind_list(nullptr);
     }
+
+private:
     void clear_children() {
         if (varbinds_) varbinds_->release();
         if (time_stamp_) time_stamp_->release();
@@ -367,6 +387,8 @@ private:
     int32_t error_index_ = 0;
     IPmsValue* time_stamp_ = nullptr;
     IPmsOid* trap_oid_ = nullptr;
+    EmbeddedIn embedded_;
+    bool own_list_made_ = false;  // the block's list slot is used once
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -640,7 +662,24 @@ long pms_append_decoded_varbind(IPmsVarBindList* list, CSharedBlock* block, size
 }
 
 IPmsVarBindList* pms_create_varbind_list(long* r) { return make<CVarBindList>(r); }
-IPmsPdu* pms_create_pdu(long* r) { return make<CPdu>(r); }
+IPmsPdu* pms_create_pdu(long* r) {
+    CSharedBlock* block = CSharedBlock::create(std::max(slot_size_of<CPdu>(), slot_size_of<CVarBindList>()), 2);
+    set_result(r, block ? PMC_OK : PMC_E_NOMEM);
+    return block ? new (block->slot(0)) CPdu(block) : nullptr;  // the PDU takes over the creator's hold
+}
+
+IPmsVarBindList* pms_pdu_varbinds(IPmsPdu* pdu, long* r) {
+    IPmsVarBindList* list = pdu->get_varbinds();
+    if (!list) {
+        if (auto* ours = as_ours<CPdu>(pdu)) {
+            list = ours->ensure();
+        } else if ((list = pms_create_varbind_list(nullptr))) {
+            pdu->set_varbinds(list);
+        }
+    }
+    set_result(r, list ? PMC_OK : PMC_E_NOMEM);
+    return list;
+}
 IPmsSnmpPacket* pms_create_packet(long* r) { return make<CPacket>(r); }
 IPmsSnmpTarget* pms_create_usm_target(long* r) { return make<CUsmTarget>(r); }
 IPmsSnmpPacketList* pms_create_packet_list(long* r) { return make<CPmcPtrList<IPmsSnmpPacket>>(r); }

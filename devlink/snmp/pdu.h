@@ -363,6 +363,8 @@ long pms_append_decoded_varbind(IPmsVarBindList* list, CSharedBlock* block, size
                                 size_t name_length, const PmsDecodedValue& value);
 IPmsVarBindList* pms_create_varbind_list(long* result);
 IPmsPdu* pms_create_pdu(long* result);
+// The PDU's list of bindings, made (empty) when it has none; null with *result -3 when out of memory.
+IPmsVarBindList* pms_pdu_varbinds(IPmsPdu* pdu, long* result);
 IPmsSnmpPacket* pms_create_packet(long* result);
 IPmsSnmpTarget* pms_create_target(long kind, long* result);
 IPmsSnmpTarget* pms_create_usm_target(long* result);

@@ -2,6 +2,7 @@
 #include "snmp/recycler.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <sanitizer/asan_interface.h>
 
@@ -15,46 +16,49 @@ constexpr size_t kKeptChunks = 16;
 constexpr size_t kKeptBytes = 64 * 1024;
 
 size_t class_of(size_t size) { return size <= kSmallest ? 0 : std::bit_width(size - 1) - 6; }
-size_t class_size(size_t c) { return kSmallest << c; }
-size_t kept_limit(size_t c) { return std::clamp<size_t>(kKeptBytes / class_size(c), 1, kKeptChunks); }
+constexpr size_t class_size(size_t c) { return kSmallest << c; }
+constexpr size_t kept_limit(size_t c) { return std::clamp<size_t>(kKeptBytes / class_size(c), 1, kKeptChunks); }
+
+constexpr auto kKeptLimits = [] {
+    std::array<size_t, kClasses> limits{};
+    for (size_t c = 0; c < kClasses; ++c) limits[c] = kept_limit(c);
+    return limits;
+}();
 
 struct FreeChunk {
     FreeChunk* next;
 };
 
+enum class CacheState : unsigned char { Unused, Armed, Ended };
+
+// Plain data, so reaching it costs no initialisation check; the cleanup is armed with the first
+// chunk kept.
 struct ThreadCache {
-    FreeChunk* heads[kClasses] = {};
-    size_t counts[kClasses] = {};
-    ~ThreadCache();
+    FreeChunk* heads[kClasses];
+    size_t counts[kClasses];
+    CacheState state;
 };
+thread_local ThreadCache t_cache;
 
-// The thread's cache; null before first use and after the thread's end began.
-thread_local ThreadCache* t_cache = nullptr;
-thread_local bool t_ended = false;
-
-struct CacheOwner {
-    ThreadCache cache;
-    ~CacheOwner() {
-        t_cache = nullptr;
-        t_ended = true;
-    }
-};
-
-ThreadCache* cache() {
-    if (t_cache || t_ended) return t_cache;
-    thread_local CacheOwner owner;
-    t_cache = &owner.cache;
-    return t_cache;
-}
-
-ThreadCache::~ThreadCache() {
-    for (size_t c = 0; c < kClasses; ++c) {
-        while (FreeChunk* f = heads[c]) {
-            ASAN_UNPOISON_MEMORY_REGION(f, class_size(c));
-            heads[c] = f->next;
-            ::operator delete(f);
+// Frees the thread's chunks when the thread ends; later releases go straight to the allocator.
+struct CacheCleanup {
+    ~CacheCleanup() {
+        t_cache.state = CacheState::Ended;
+        for (size_t c = 0; c < kClasses; ++c) {
+            while (FreeChunk* f = t_cache.heads[c]) {
+                ASAN_UNPOISON_MEMORY_REGION(f, class_size(c));
+                t_cache.heads[c] = f->next;
+                ::operator delete(f);
+            }
+            t_cache.counts[c] = 0;
         }
     }
+};
+
+void arm_cleanup() {
+    thread_local CacheCleanup cleanup;
+    (void)cleanup;
+    t_cache.state = CacheState::Armed;
 }
 
 }  // namespace
@@ -62,29 +66,26 @@ ThreadCache::~ThreadCache() {
 void* recycler_take(size_t size) noexcept {
     const size_t c = class_of(size);
     if (c >= kClasses) return ::operator new(size, std::nothrow);
-    ThreadCache* t = cache();
-    if (t && t->heads[c]) {
-        FreeChunk* f = t->heads[c];
-        ASAN_UNPOISON_MEMORY_REGION(f, class_size(c));
-        t->heads[c] = f->next;
-        --t->counts[c];
-        return f;
-    }
-    return ::operator new(class_size(c), std::nothrow);
+    FreeChunk* f = t_cache.heads[c];
+    if (!f) return ::operator new(class_size(c), std::nothrow);
+    ASAN_UNPOISON_MEMORY_REGION(f, class_size(c));
+    t_cache.heads[c] = f->next;
+    --t_cache.counts[c];
+    return f;
 }
 
 void recycler_give(void* memory, size_t size) noexcept {
     if (!memory) return;
     const size_t c = class_of(size);
-    ThreadCache* t = c < kClasses ? cache() : nullptr;
-    if (!t || t->counts[c] >= kept_limit(c)) {
+    if (t_cache.state == CacheState::Unused) arm_cleanup();
+    if (c >= kClasses || t_cache.state == CacheState::Ended || t_cache.counts[c] >= kKeptLimits[c]) {
         ::operator delete(memory);
         return;
     }
     auto* f = static_cast<FreeChunk*>(memory);
-    f->next = t->heads[c];
-    t->heads[c] = f;
-    ++t->counts[c];
+    f->next = t_cache.heads[c];
+    t_cache.heads[c] = f;
+    ++t_cache.counts[c];
     // A use of the object after its release still shows under AddressSanitizer.
     ASAN_POISON_MEMORY_REGION(f, class_size(c));
 }

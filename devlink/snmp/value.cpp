@@ -432,7 +432,7 @@ public:
         *used = static_cast<long>(pos + n);
         return 0;
     }
-    std::string data_;
+    std::basic_string<char, std::char_traits<char>, RecyclerAllocator<char>> data_;
 protected:
     void* own_interface(unsigned long iid) override {
         if (iid == pms_iid_of_type(type_) || iid == pms_iid_of_type(PMS_OCTET_STRING)) return static_cast<IPmsValue*>(this);
