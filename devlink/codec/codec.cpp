@@ -3,6 +3,7 @@
 // decoder that fills caller-owned objects in place.
 #include "codec/codec.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -404,6 +405,7 @@ struct SubIdBuffer {
         }
         return ids = big.data();
     }
+    void keep(size_t n) { count = n; }
     uint32_t small[SubIdArray::kInline];
     std::vector<uint32_t> big;
     uint32_t* ids = small;
@@ -552,14 +554,12 @@ public:
         size_t len = 0;
         if (read_header(0x30, &len)) return PMC_E_DECODE;
         if (static_cast<size_t>(end_ - p_) != len) DECODE_FAIL("decode error: length of var bind list is wrong.");
-        // A fresh list gets its bindings, OIDs and values in one allocation.
-        const size_t count = count_elements();
+        // A fresh list gets its bindings, OIDs and values in a few shared allocations.
+        const size_t first = bindings_left(first_binding_size());
         long r = 0;
-        CSharedBlock* block = pms_prepare_decoded_list(list, count, &r);
+        CSharedBlock* block = pms_prepare_decoded_list(list, first, &r);
         if (r) return r;
-        r = block ? read_decoded_varbinds(list, block, count) : read_varbinds(list);
-        if (block) block->release();
-        return r;
+        return block ? read_decoded_varbinds(list, block, first) : read_varbinds(list);
     }
 
     // Into the bindings a list has, then into new ones of their own.
@@ -575,13 +575,43 @@ public:
         return 0;
     }
 
-    // Into a fresh list prepared for count bindings; any beyond them get objects of their own.
-    long read_decoded_varbinds(IPmsVarBindList* list, CSharedBlock* block, size_t count) {
-        for (size_t n = 0; p_ < end_; ++n) {
-            long r = n < count ? append_decoded_varbind(list, block, n) : append_varbind(list);
-            if (r) return r;
+    // Into a fresh list whose bindings go into blocks of an estimated size, holding the block of
+    // room for capacity bindings: when one is full, the next is sized for the bytes still to read.
+    long read_decoded_varbinds(IPmsVarBindList* list, CSharedBlock* block, size_t capacity) {
+        const unsigned char* begin = p_;
+        long r = 0;
+        for (size_t n = 0, used = 0; p_ < end_ && r == 0; ++n, ++used) {
+            if (used == capacity) {
+                block->release();
+                capacity = bindings_left(static_cast<size_t>(p_ - begin) / n);
+                if (!(block = pms_create_decoded_block(capacity, &r))) return r;
+                used = 0;
+            }
+            r = append_decoded_varbind(list, block, used);
         }
-        return 0;
+        block->release();
+        return r;
+    }
+
+    // The bindings still to read when each takes about size bytes (at least one, and no more than
+    // a block holds, so a misleading first binding cannot make a huge block).
+    size_t bindings_left(size_t size) const {
+        constexpr size_t kMostPerBlock = 64;
+        const size_t left = static_cast<size_t>(end_ - p_);
+        if (size == 0 || left <= size) return 1;
+        if (left / kMostPerBlock >= size) return kMostPerBlock;
+        // Both now fit 32 bits, whose division is much quicker than the 64-bit one.
+        const auto l = static_cast<uint32_t>(left), z = static_cast<uint32_t>(size);
+        return (l + z - 1) / z;
+    }
+
+    // The encoded size of the binding at the cursor; 0 when its header is malformed.
+    size_t first_binding_size() {
+        const unsigned char* at = p_;
+        size_t len = 0;
+        const size_t size = read_header(0x30, &len) == 0 ? static_cast<size_t>(p_ - at) + len : 0;
+        p_ = at;
+        return size;
     }
 
     // Decodes into an existing binding, keeping its objects where the types allow.
@@ -614,16 +644,26 @@ public:
         if (read_header(0x30, &len)) return PMC_E_DECODE;
         const unsigned char* start = p_;
         if (static_cast<size_t>(end_ - p_) < len) DECODE_FAIL("decode error: length of var bind is wrong.");
-        SubIdBuffer name, value_ids;
-        long r = read_subids(&name);
+        SubIdArray* ids = nullptr;
+        IPmsOid* name = pms_create_decoded_oid_in(block, pms_decoded_name_slot(block, index), &ids);
+        long r = read_value_and_check(start, len, ids);
+        if (r) {
+            name->as_value()->release();
+            return r;
+        }
+        return pms_append_decoded_varbind(list, block, index, name, value_);
+    }
+    // The binding's name into its OID's numbers, then its value into value_; the binding must end
+    // with the value.
+    long read_value_and_check(const unsigned char* start, size_t len, SubIdArray* name) {
+        long r = read_subids(name);
         if (r) return r;
         if (p_ >= end_) return PMC_E_DECODE;
         const long type = *p_;
-        PmsDecodedValue value;
         if ((r = check_value_type(type)) != 0) return r;
-        if (read_value(type, &value, &value_ids)) return PMC_E_DECODE;
+        if (read_value(type, &value_, &value_ids_)) return PMC_E_DECODE;
         if (static_cast<size_t>(p_ - start) != len) DECODE_FAIL("decode error: length of var bind is wrong.");
-        return pms_append_decoded_varbind(list, block, index, name.ids, name.count, value);
+        return 0;
     }
 
     long fill_varbind(IPmsVarBind* b, long type, const unsigned char* start, size_t len) {
@@ -671,22 +711,6 @@ public:
         default:
             DECODE_FAIL("decode error: unknown asn type.");
         }
-    }
-
-    // The number of elements from the cursor to the end, without moving the cursor; stops at
-    // the first malformed one (the decoding proper reports it).
-    size_t count_elements() {
-        const unsigned char* at = p_;
-        size_t count = 0;
-        while (p_ < end_) {
-            size_t len = 0;
-            ++p_;
-            if (read_length(&len) || static_cast<size_t>(end_ - p_) < len) break;
-            p_ += len;
-            ++count;
-        }
-        p_ = at;
-        return count;
     }
 
     // Value visitor: each reads its element at the cursor into the value.
@@ -825,7 +849,8 @@ public:
     }
     // An OBJECT IDENTIFIER element's sub-identifiers. -250 for a malformed one, -3 when a long
     // one finds no memory.
-    long read_subids(SubIdBuffer* out) {
+    template <class Ids>
+    long read_subids(Ids* out) {
         size_t len = 0;
         if (read_header(0x06, &len)) return PMC_E_DECODE;
         if (static_cast<size_t>(end_ - p_) < len) DECODE_FAIL("decode error. oid format is wrong.");
@@ -858,7 +883,7 @@ public:
             ids[n++] = static_cast<uint32_t>(v);
         }
         p_ = e;
-        out->count = n;
+        out->keep(n);
         return 0;
     }
     long read_oid(IPmsOid* oid) {
@@ -875,6 +900,9 @@ private:
     bool header_only_;
     const unsigned char* p_ = nullptr;
     const unsigned char* end_ = nullptr;
+    // The value of the binding being read into fresh objects, with the room for an OID value.
+    PmsDecodedValue value_;
+    SubIdBuffer value_ids_;
 };
 
 class CTransStreamFactory final : public IPmsCodecFactory {

@@ -632,29 +632,37 @@ T* make(long* r) {
 
 IPmsVarBind* pms_create_varbind(long* r) { return make<CVarBind>(r); }
 
-// Every binding takes three slots of the same size: the binding, its OID and its value.
 CSharedBlock* pms_prepare_decoded_list(IPmsVarBindList* list, size_t count, long* r) {
     set_result(r, 0);
     auto* ours = as_ours<CVarBindList>(list);
     if (!ours || ours->get_count() != 0) return nullptr;
+    if (ours->reserve(count) != 0) {
+        set_result(r, PMC_E_NOMEM);
+        return nullptr;
+    }
+    return pms_create_decoded_block(count, r);
+}
+
+// Every binding takes three slots of the same size: the binding, its OID and its value.
+CSharedBlock* pms_create_decoded_block(size_t count, long* r) {
     const size_t slot = std::max(slot_size_of<CVarBind>(), pms_value_slot_size());
-    CSharedBlock* block = count <= SIZE_MAX / 3 && ours->reserve(count) == 0 ? CSharedBlock::create(slot, 3 * count) : nullptr;
-    if (!block) set_result(r, PMC_E_NOMEM);
+    CSharedBlock* block = count <= SIZE_MAX / 3 ? CSharedBlock::create(slot, 3 * count) : nullptr;
+    set_result(r, block ? PMC_OK : PMC_E_NOMEM);
     return block;
 }
 
-long pms_append_decoded_varbind(IPmsVarBindList* list, CSharedBlock* block, size_t index, const uint32_t* name,
-                                size_t name_length, const PmsDecodedValue& value) {
+void* pms_decoded_name_slot(CSharedBlock* block, size_t index) { return block->slot(3 * index + 1); }
+
+long pms_append_decoded_varbind(IPmsVarBindList* list, CSharedBlock* block, size_t index, IPmsOid* name,
+                                const PmsDecodedValue& value) {
     const size_t first = 3 * index;
     long r = 0;
     IPmsValue* v = pms_create_decoded_value_in(value, block, block->slot(first + 2), &r);
-    if (!v) return r;
-    IPmsOid* o = pms_create_decoded_oid_in(name, name_length, block, block->slot(first + 1), &r);
-    if (!o) {
-        v->release();
+    if (!v) {
+        name->as_value()->release();
         return r;
     }
-    auto* b = new (block->slot(first)) CVarBind(block, o, v);
+    auto* b = new (block->slot(first)) CVarBind(block, name, v);
     block->add_objects(1);
     r = static_cast<CVarBindList*>(list)->append(b);
     if (r) b->release();

@@ -351,16 +351,22 @@ private:
 IPmsVarBind* pms_create_varbind(long* result);
 class CSharedBlock;
 struct PmsDecodedValue;
-// Prepares an empty list of this library for count decoded bindings, which then share one
-// allocation with their OIDs and values; the caller releases its hold on the block once they are
-// placed. Null with *result 0 for a list that is not empty or not ours (the caller then decodes
-// into bindings of their own), or with -3 when out of memory.
+// Prepares an empty list of this library for about count decoded bindings and gives the block
+// for the first count of them, which then share one allocation with their OIDs and values; the
+// caller releases its hold on a block once its bindings are placed. Null with *result 0 for a
+// list that is not empty or not ours (the caller then decodes into bindings of their own), or
+// with -3 when out of memory.
 CSharedBlock* pms_prepare_decoded_list(IPmsVarBindList* list, size_t count, long* result);
-// Appends binding index (below the prepared count) of the block, with the decoded name and value,
-// to the list the block was prepared for. Each of the three objects still releases on its own
+// A further block for count decoded bindings of a prepared list; null with -3 when out of memory.
+CSharedBlock* pms_create_decoded_block(size_t count, long* result);
+// Appends binding index (below the block's count) of the block, with its decoded name (placed
+// in its slot, handed over here) and value, to the list the block was made for. Each of the three objects still releases on its own
 // (after detach, in any order); the block goes when all have.
-long pms_append_decoded_varbind(IPmsVarBindList* list, CSharedBlock* block, size_t index, const uint32_t* name,
-                                size_t name_length, const PmsDecodedValue& value);
+long pms_append_decoded_varbind(IPmsVarBindList* list, CSharedBlock* block, size_t index, IPmsOid* name,
+                                const PmsDecodedValue& value);
+// Where the name of binding index goes in its block (see pms_create_decoded_oid_in). On failure
+// the decoder releases the name itself.
+void* pms_decoded_name_slot(CSharedBlock* block, size_t index);
 IPmsVarBindList* pms_create_varbind_list(long* result);
 IPmsPdu* pms_create_pdu(long* result);
 // The PDU's list of bindings, made (empty) when it has none; null with *result -3 when out of memory.

@@ -39,6 +39,33 @@ public:
         }
         size_ = n;
     }
+    // Room for a reader to write up to n sub-identifiers in place, emptying the array; keep() then
+    // says how many it wrote. Null when n goes beyond kInline and there is no memory.
+    uint32_t* room(size_t n) noexcept {
+        size_ = 0;
+        if (n <= kInline) {
+            heap_.clear();
+            return inline_;
+        }
+        try {
+            heap_.resize(n);
+        } catch (...) {
+            return nullptr;
+        }
+        return heap_.data();
+    }
+    // Keeps the first n sub-identifiers written into room().
+    void keep(size_t n) noexcept {
+        if (!heap_.empty()) {
+            if (n <= kInline) {
+                std::memcpy(inline_, heap_.data(), n * sizeof(uint32_t));
+                heap_.clear();
+            } else {
+                heap_.resize(n);  // shrinking does not allocate
+            }
+        }
+        size_ = n;
+    }
     // May throw std::bad_alloc when the OID grows beyond kInline.
     void push_back(uint32_t id) {
         if (size_ < kInline) {

@@ -903,6 +903,8 @@ public:
     long take_decoded(const PmsDecodedValue& d) {
         return set_subids(static_cast<const uint32_t*>(d.data), static_cast<long>(d.length));
     }
+    // The numbers of a fresh OID, for the decoder to write in place (the text is made from them).
+    SubIdArray* subids() { return &ids_; }
 
 private:
     bool raw() const { return form_ != OidTextForm::Canonical; }
@@ -1022,14 +1024,11 @@ IPmsValue* pms_create_decoded_value_in(const PmsDecodedValue& d, CSharedBlock* b
     return v;
 }
 
-IPmsOid* pms_create_decoded_oid_in(const uint32_t* ids, size_t count, CSharedBlock* block, void* slot, long* r) {
-    PmsDecodedValue d;
-    d.type = PMS_OID;
-    d.data = ids;
-    d.length = count;
-    long taken = 0;
-    COid* o = place_decoded<COid>(d, block, slot, &taken);
-    set_result(r, decoded_result(true, taken));
+IPmsOid* pms_create_decoded_oid_in(CSharedBlock* block, void* slot, SubIdArray** ids) {
+    auto* o = new (slot) COid();
+    o->embed_in(block);
+    block->add_objects(1);
+    *ids = o->subids();
     return o;
 }
 

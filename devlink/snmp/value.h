@@ -161,8 +161,10 @@ size_t pms_value_slot_size();
 // of the block and counted in it. Null with *result set for an unknown type, a content the type
 // cannot hold (-250) or no memory.
 IPmsValue* pms_create_decoded_value_in(const PmsDecodedValue& value, CSharedBlock* block, void* slot, long* result);
-// An OID with the decoded sub-identifiers, placed and counted like a decoded value.
-IPmsOid* pms_create_decoded_oid_in(const uint32_t* ids, size_t count, CSharedBlock* block, void* slot, long* result);
+class SubIdArray;
+// An empty OID placed and counted like a decoded value, whose sub-identifiers the decoder then
+// reads straight into *ids (SubIdArray::room and keep). Never fails.
+IPmsOid* pms_create_decoded_oid_in(CSharedBlock* block, void* slot, SubIdArray** ids);
 IPmsValue* pms_create_value_from_text(const char* text, long type, long* result);
 IPmsValue* pms_create_value_from_number(long number, long type, long* result);
 IPmsOid* pms_create_oid(const char* text, long* result);

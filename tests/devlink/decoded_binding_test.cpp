@@ -15,16 +15,27 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-// A Response whose binding i is 1.3.6.1.2.1.1.<i+1>.0 with an integer, a text or an OID value.
-Bytes response(int bindings) {
-    IPmsPdu* pdu = pms_create_pdu(nullptr);
+// The message of a Response PDU holding the given bindings (the PDU is released).
+Bytes encoded(IPmsPdu* pdu) {
     IPmsSnmpTarget* target = pms_create_target(PMS_TARGET_COMMUNITY, nullptr);
     target->set_version(1);
-    target->set_max_size(1472);
+    target->set_max_size(65535);
     target->as_community()->set_community("public");
     pdu->set_type(PMS_PDU_RESPONSE);
     pdu->set_request_id(7);
     pdu->set_error_status(0);
+    IPmsRawPacket* raw = pms_create_raw_packet(nullptr);
+    EXPECT_EQ(pms_codec_registry()->encode(pdu, target, raw, nullptr), 0);
+    Bytes out(raw->get_position(), raw->get_position() + raw->get_remaining());
+    raw->release();
+    pdu->release();
+    target->release();
+    return out;
+}
+
+// A Response whose binding i is 1.3.6.1.2.1.1.<i+1>.0 with an integer, a text or an OID value.
+Bytes response(int bindings) {
+    IPmsPdu* pdu = pms_create_pdu(nullptr);
     for (int i = 0; i < bindings; ++i) {
         IPmsValue* v = nullptr;
         switch (i % 3) {
@@ -34,13 +45,7 @@ Bytes response(int bindings) {
         }
         pdu->add(pms_create_oid(("1.3.6.1.2.1.1." + std::to_string(i + 1) + ".0").c_str(), nullptr), v);
     }
-    IPmsRawPacket* raw = pms_create_raw_packet(nullptr);
-    EXPECT_EQ(pms_codec_registry()->encode(pdu, target, raw, nullptr), 0);
-    Bytes out(raw->get_position(), raw->get_position() + raw->get_remaining());
-    raw->release();
-    pdu->release();
-    target->release();
-    return out;
+    return encoded(pdu);
 }
 
 long decode(const Bytes& in, IPmsPdu* pdu) {
@@ -68,6 +73,56 @@ std::string text_of(const IPmsValue* v) {
     std::string s = b && b->get_data() ? b->get_data() : "";
     if (b) b->release();
     return s;
+}
+
+// A dotted OID text of count sub-identifiers after 1.3, each from first on.
+std::string oid_text(int count, unsigned first) {
+    std::string t = "1.3";
+    for (int i = 0; i < count; ++i) t += "." + std::to_string(first + static_cast<unsigned>(i));
+    return t;
+}
+
+// Messages of every shape a fresh list is decoded from: the bindings' objects go into blocks
+// sized by an estimate from the first binding, the next block by the average so far, so a long
+// first binding, many bindings and names longer than an OID holds inline all come out whole.
+TEST(DevlinkDecodedBinding, EveryShapeOfListAndName) {
+    struct Binding {
+        std::string name, text;  // the value is an OCTET STRING
+    };
+    const std::string big(300, 'x');
+    struct Case {
+        const char* what;
+        std::vector<Binding> bindings;
+    };
+    std::vector<Case> cases = {{"long first binding, short rest", {{oid_text(2, 1), big}}},
+                               {"two hundred alike", {}},
+                               {"names past the inline room", {}}};
+    for (int i = 0; i < 150; ++i) cases[0].bindings.push_back({oid_text(3, 1 + i % 100), "v"});
+    for (int i = 0; i < 200; ++i) cases[1].bindings.push_back({oid_text(9, 1 + i % 100), "value " + std::to_string(i)});
+    for (int n : {22, 23, 24, 30}) {
+        cases[2].bindings.push_back({oid_text(n - 2, 1), "one-byte numbers"});
+        cases[2].bindings.push_back({oid_text(n - 2, 300), "two-byte numbers"});  // more bytes than numbers
+    }
+    cases[2].bindings.push_back({oid_text(2, 4000000000u), "five-byte numbers"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        IPmsPdu* source = pms_create_pdu(nullptr);
+        for (const Binding& b : c.bindings)
+            source->add(pms_create_oid(b.name.c_str(), nullptr),
+                        pms_create_value_from_text(b.text.c_str(), PMS_OCTET_STRING, nullptr));
+        IPmsPdu* pdu = pms_create_pdu(nullptr);
+        ASSERT_EQ(decode(encoded(source), pdu), 0);
+        const IPmsVarBindList* list = pdu->get_varbinds();
+        ASSERT_EQ(list->get_count(), static_cast<long>(c.bindings.size()));
+        for (size_t i = 0; i < c.bindings.size(); ++i) {
+            const IPmsVarBind* b = list->get(static_cast<long>(i));
+            EXPECT_EQ(b->get_oid()->get_text(), c.bindings[i].name) << i;
+            EXPECT_EQ(text_of(b->get_value()), c.bindings[i].text) << i;
+        }
+        // Bindings leave from the front, so each block is released while later ones still live.
+        while (IPmsVarBind* b = pdu->take_front()) b->release();
+        pdu->release();
+    }
 }
 
 // The objects a detached binding hands over, released in every order, with the PDU gone first,
