@@ -25,16 +25,13 @@ constexpr auto kKeptLimits = [] {
     return limits;
 }();
 
-struct FreeChunk {
-    FreeChunk* next;
-};
-
 enum class CacheState : unsigned char { Unused, Armed, Ended };
 
 // Plain data, so reaching it costs no initialisation check; the cleanup is armed with the first
-// chunk kept.
+// chunk kept. The chunks are listed here rather than linked through themselves, so they stay
+// wholly poisoned while kept and the leak checker still sees them held.
 struct ThreadCache {
-    FreeChunk* heads[kClasses];
+    void* chunks[kClasses][kKeptChunks];
     size_t counts[kClasses];
     CacheState state;
 };
@@ -45,12 +42,11 @@ struct CacheCleanup {
     ~CacheCleanup() {
         t_cache.state = CacheState::Ended;
         for (size_t c = 0; c < kClasses; ++c) {
-            while (FreeChunk* f = t_cache.heads[c]) {
-                ASAN_UNPOISON_MEMORY_REGION(f, class_size(c));
-                t_cache.heads[c] = f->next;
-                ::operator delete(f);
+            while (t_cache.counts[c] > 0) {
+                void* chunk = t_cache.chunks[c][--t_cache.counts[c]];
+                ASAN_UNPOISON_MEMORY_REGION(chunk, class_size(c));
+                ::operator delete(chunk);
             }
-            t_cache.counts[c] = 0;
         }
     }
 };
@@ -66,12 +62,10 @@ void arm_cleanup() {
 void* recycler_take(size_t size) noexcept {
     const size_t c = class_of(size);
     if (c >= kClasses) return ::operator new(size, std::nothrow);
-    FreeChunk* f = t_cache.heads[c];
-    if (!f) return ::operator new(class_size(c), std::nothrow);
-    ASAN_UNPOISON_MEMORY_REGION(f, class_size(c));
-    t_cache.heads[c] = f->next;
-    --t_cache.counts[c];
-    return f;
+    if (t_cache.counts[c] == 0) return ::operator new(class_size(c), std::nothrow);
+    void* chunk = t_cache.chunks[c][--t_cache.counts[c]];
+    ASAN_UNPOISON_MEMORY_REGION(chunk, class_size(c));
+    return chunk;
 }
 
 void recycler_give(void* memory, size_t size) noexcept {
@@ -82,12 +76,9 @@ void recycler_give(void* memory, size_t size) noexcept {
         ::operator delete(memory);
         return;
     }
-    auto* f = static_cast<FreeChunk*>(memory);
-    f->next = t_cache.heads[c];
-    t_cache.heads[c] = f;
-    ++t_cache.counts[c];
+    t_cache.chunks[c][t_cache.counts[c]++] = memory;
     // A use of the object after its release still shows under AddressSanitizer.
-    ASAN_POISON_MEMORY_REGION(f, class_size(c));
+    ASAN_POISON_MEMORY_REGION(memory, class_size(c));
 }
 
 }  // namespace devlink
