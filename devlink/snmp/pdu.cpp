@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <typeinfo>
 
 #include "snmp/recycler.h"
@@ -100,6 +101,43 @@ private:
     EmbeddedIn embedded_;
 };
 
+// Room for the array of a small list inside the list itself, so the list of a usual single
+// request needs no allocation of its own; larger arrays come from the recycler.
+struct ListRoom {
+    static constexpr size_t kBindings = 4;
+    IPmsVarBind* slots[kBindings];
+    bool used = false;
+};
+
+class ListArrayAllocator {
+public:
+    using value_type = IPmsVarBind*;
+    template <class U>
+    struct rebind {
+        static_assert(std::is_same_v<U, IPmsVarBind*>, "a list's array holds bindings only");
+        using other = ListArrayAllocator;
+    };
+    explicit ListArrayAllocator(ListRoom* room) : room_(room) {}
+    IPmsVarBind** allocate(size_t n) {
+        if (n <= ListRoom::kBindings && !room_->used) {
+            room_->used = true;
+            return room_->slots;
+        }
+        return RecyclerAllocator<IPmsVarBind*>().allocate(n);
+    }
+    void deallocate(IPmsVarBind** p, size_t n) noexcept {
+        if (p == room_->slots) {
+            room_->used = false;
+            return;
+        }
+        RecyclerAllocator<IPmsVarBind*>().deallocate(p, n);
+    }
+    friend bool operator==(const ListArrayAllocator& a, const ListArrayAllocator& b) { return a.room_ == b.room_; }
+
+private:
+    ListRoom* room_;
+};
+
 class CVarBindList final : public IPmsVarBindList, public Recycled {
 public:
     CVarBindList() = default;
@@ -131,8 +169,8 @@ public:
     long append(IPmsVarBind* b) override {
         if (!b) return PMC_E_INVALID;
         try {
-            // Room for a usual request at once, instead of growing one binding at a time.
-            if (items_.capacity() == 0) items_.reserve(kUsualBindings);
+            // The first bindings go into the list's own room.
+            if (items_.capacity() == 0) items_.reserve(ListRoom::kBindings);
             items_.push_back(b);
         } catch (...) {
             return PMC_E_NOMEM;
@@ -242,8 +280,8 @@ private:
         set_result(r, 0);
         return l;
     }
-    static constexpr size_t kUsualBindings = 16;
-    std::vector<IPmsVarBind*, RecyclerAllocator<IPmsVarBind*>> items_;
+    ListRoom room_;  // before items_, which may use it
+    std::vector<IPmsVarBind*, ListArrayAllocator> items_{ListArrayAllocator(&room_)};
     EmbeddedIn embedded_;
 };
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "snmp/pdu.h"
 
 using namespace devlink;
@@ -47,6 +50,56 @@ TEST(DevlinkPdu, SubListAndSplit) {
     EXPECT_EQ(four->get_count(), 0);
     front->release();
     four->release();
+}
+
+std::vector<std::string> names_in(const IPmsVarBindList* l) {
+    std::vector<std::string> names;
+    for (long i = 0; i < l->get_count(); ++i) names.push_back(l->get(i)->get_oid()->get_text());
+    return names;
+}
+
+// A list keeps its first few bindings in room of its own and moves to a larger array beyond it;
+// every edit, back and forth across that edge, keeps the bindings and their order.
+TEST(DevlinkPdu, ListEditsAcrossItsOwnRoom) {
+    IPmsVarBindList* l = pms_create_varbind_list(nullptr);
+    std::vector<std::string> model;
+    int next = 0;
+    auto name = [&] { return "1.3.6." + std::to_string(next++); };
+    auto add = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            model.push_back(name());
+            ASSERT_EQ(l->add(pms_create_oid(model.back().c_str(), nullptr), nullptr), 0);
+        }
+    };
+    add(3);
+    model.insert(model.begin(), name());
+    ASSERT_EQ(l->insert_front(pms_create_oid(model.front().c_str(), nullptr), nullptr), 0);
+    EXPECT_EQ(names_in(l), model);
+    add(3);  // past the list's own room
+    EXPECT_EQ(names_in(l), model);
+    ASSERT_EQ(l->remove(2, nullptr), 0);
+    model.erase(model.begin() + 2);
+    IPmsVarBind* first = l->take_front();
+    EXPECT_STREQ(first->get_oid()->get_text(), model.front().c_str());
+    first->release();
+    model.erase(model.begin());
+    EXPECT_EQ(names_in(l), model);
+    long r = 0;
+    IPmsVarBindList* front = l->split_front(3, &r);
+    ASSERT_NE(front, nullptr);
+    EXPECT_EQ(names_in(front), std::vector<std::string>(model.begin(), model.begin() + 3));
+    model.erase(model.begin(), model.begin() + 3);
+    EXPECT_EQ(names_in(l), model);
+    l->truncate(0);
+    model.clear();
+    add(6);  // the emptied list fills again, through its room and past it
+    EXPECT_EQ(names_in(l), model);
+    IPmsVarBindList* copy = l->clone(&r);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(copy->equals(l));
+    copy->release();
+    front->release();
+    l->release();
 }
 
 TEST(DevlinkPdu, PduRules) {
