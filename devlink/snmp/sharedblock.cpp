@@ -1,7 +1,6 @@
 // One allocation shared by objects that are released one by one.
 #include "snmp/sharedblock.h"
 
-#include <cstdint>
 #include <new>
 
 #include "snmp/recycler.h"
@@ -9,8 +8,11 @@
 namespace devlink {
 
 CSharedBlock* CSharedBlock::create(size_t slot_size, size_t slots) {
-    if (slot_size % kAlign != 0 || (slot_size && slots > (SIZE_MAX - kSharedBlockHeader) / slot_size)) return nullptr;
-    void* memory = recycler_take(kSharedBlockHeader + slot_size * slots);
+    size_t bytes = 0;  // checked without a division, which would cost more than the rest
+    if (slot_size % kAlign != 0 || __builtin_mul_overflow(slot_size, slots, &bytes) ||
+        __builtin_add_overflow(bytes, kSharedBlockHeader, &bytes))
+        return nullptr;
+    void* memory = recycler_take(bytes);
     if (!memory) return nullptr;
     return new (memory) CSharedBlock(slot_size, slots);
 }
