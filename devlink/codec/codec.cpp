@@ -4,6 +4,7 @@
 #include "codec/codec.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -867,6 +868,17 @@ public:
             ids[n++] = static_cast<uint32_t>(a);
             ids[n++] = static_cast<uint32_t>(v - 40 * a);
         }
+        // Eight bytes at a time: the one-byte sub-identifiers up to the first longer one are
+        // copied at once (all eight are written; the room allows it while eight bytes remain).
+        while (e - q >= 8) {
+            const size_t k = one_byte_run(q);
+            for (size_t i = 0; i < 8; ++i) ids[n + i] = q[i];
+            n += k;
+            q += k;
+            if (k == 8) continue;
+            if (read_group(&q, e, 0xFFFFFFFFull, &v)) return PMC_E_DECODE;
+            ids[n++] = static_cast<uint32_t>(v);
+        }
         while (q < e) {
             // The usual one-byte sub-identifiers: four at a time where they are, else one.
             if (e - q >= 4 && (q[0] | q[1] | q[2] | q[3]) < 0x80) {
@@ -886,8 +898,18 @@ public:
         out->keep(n);
         return 0;
     }
+    // How many of the eight bytes at q come before the first with its top bit set.
+    static size_t one_byte_run(const unsigned char* q) {
+        uint64_t x = 0;
+        std::memcpy(&x, q, sizeof x);
+        const uint64_t high = x & 0x8080808080808080ull;
+        if (!high) return 8;
+        if constexpr (std::endian::native == std::endian::little) return static_cast<size_t>(std::countr_zero(high)) / 8;
+        return static_cast<size_t>(std::countl_zero(high)) / 8;
+    }
     long read_oid(IPmsOid* oid) {
         if (!oid) return PMC_E_DECODE;
+        if (SubIdArray* own = pms_oid_subids_to_decode(oid)) return read_subids(own);
         SubIdBuffer ids;
         long r = read_subids(&ids);
         if (r) return r;

@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 #include <type_traits>
+#include <typeinfo>
 #include <vector>
 
 #include "snmp/recycler.h"
@@ -903,8 +904,11 @@ public:
     long take_decoded(const PmsDecodedValue& d) {
         return set_subids(static_cast<const uint32_t*>(d.data), static_cast<long>(d.length));
     }
-    // The numbers of a fresh OID, for the decoder to write in place (the text is made from them).
-    SubIdArray* subids() { return &ids_; }
+    // The numbers, for the decoder to write in place; the text is made from them afterwards.
+    SubIdArray* subids() {
+        changed();
+        return &ids_;
+    }
 
 private:
     bool raw() const { return form_ != OidTextForm::Canonical; }
@@ -1022,6 +1026,10 @@ IPmsValue* pms_create_decoded_value_in(const PmsDecodedValue& d, CSharedBlock* b
     });
     set_result(r, decoded_result(known, taken));
     return v;
+}
+
+SubIdArray* pms_oid_subids_to_decode(IPmsOid* oid) {
+    return oid && typeid(*oid) == typeid(COid) ? static_cast<COid*>(oid)->subids() : nullptr;
 }
 
 IPmsOid* pms_create_decoded_oid_in(CSharedBlock* block, void* slot, SubIdArray** ids) {

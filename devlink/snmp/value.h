@@ -165,6 +165,9 @@ class SubIdArray;
 // An empty OID placed and counted like a decoded value, whose sub-identifiers the decoder then
 // reads straight into *ids (SubIdArray::room and keep). Never fails.
 IPmsOid* pms_create_decoded_oid_in(CSharedBlock* block, void* slot, SubIdArray** ids);
+// The numbers of an OID of this library, for the decoder to read a new OID straight into; null
+// for another implementation (which then takes them through set_subids).
+SubIdArray* pms_oid_subids_to_decode(IPmsOid* oid);
 IPmsValue* pms_create_value_from_text(const char* text, long type, long* result);
 IPmsValue* pms_create_value_from_number(long number, long type, long* result);
 IPmsOid* pms_create_oid(const char* text, long* result);
