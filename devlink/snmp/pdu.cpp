@@ -132,7 +132,7 @@ public:
         }
         RecyclerAllocator<IPmsVarBind*>().deallocate(p, n);
     }
-    friend bool operator==(const ListArrayAllocator& a, const ListArrayAllocator& b) { return a.room_ == b.room_; }
+    bool operator==(const ListArrayAllocator& o) const { return room_ == o.room_; }
 
 private:
     ListRoom* room_;
