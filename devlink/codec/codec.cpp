@@ -3,7 +3,6 @@
 // decoder that fills caller-owned objects in place.
 #include "codec/codec.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
@@ -556,11 +555,11 @@ public:
         if (read_header(0x30, &len)) return PMC_E_DECODE;
         if (static_cast<size_t>(end_ - p_) != len) DECODE_FAIL("decode error: length of var bind list is wrong.");
         // A fresh list gets its bindings, OIDs and values in a few shared allocations.
-        const size_t first = bindings_left(first_binding_size());
+        const size_t estimate = bindings_left(first_binding_size());
         long r = 0;
-        CSharedBlock* block = pms_prepare_decoded_list(list, first, &r);
+        CSharedBlock* block = pms_prepare_decoded_list(list, estimate, &r);
         if (r) return r;
-        return block ? read_decoded_varbinds(list, block, first) : read_varbinds(list);
+        return block ? read_decoded_varbinds(list, block, estimate) : read_varbinds(list);
     }
 
     // Into the bindings a list has, then into new ones of their own.
@@ -647,7 +646,7 @@ public:
         if (static_cast<size_t>(end_ - p_) < len) DECODE_FAIL("decode error: length of var bind is wrong.");
         SubIdArray* ids = nullptr;
         IPmsOid* name = pms_create_decoded_oid_in(block, pms_decoded_name_slot(block, index), &ids);
-        long r = read_value_and_check(start, len, ids);
+        long r = read_name_and_value(start, len, ids);
         if (r) {
             name->as_value()->release();
             return r;
@@ -656,7 +655,7 @@ public:
     }
     // The binding's name into its OID's numbers, then its value into value_; the binding must end
     // with the value.
-    long read_value_and_check(const unsigned char* start, size_t len, SubIdArray* name) {
+    long read_name_and_value(const unsigned char* start, size_t len, SubIdArray* name) {
         long r = read_subids(name);
         if (r) return r;
         if (p_ >= end_) return PMC_E_DECODE;

@@ -396,8 +396,6 @@ public:
         return 0;
     }
 
-private:
-public:
     // The PDU's list, made when it has none; null when out of memory.
     IPmsVarBindList* ensure() {
         if (varbinds_) return varbinds_;

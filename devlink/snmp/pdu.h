@@ -360,8 +360,9 @@ CSharedBlock* pms_prepare_decoded_list(IPmsVarBindList* list, size_t count, long
 // A further block for count decoded bindings of a prepared list; null with -3 when out of memory.
 CSharedBlock* pms_create_decoded_block(size_t count, long* result);
 // Appends binding index (below the block's count) of the block, with its decoded name (placed
-// in its slot, handed over here) and value, to the list the block was made for. Each of the three objects still releases on its own
-// (after detach, in any order); the block goes when all have.
+// in its slot, handed over here) and value, to the list the block was made for. Each of the
+// three objects still releases on its own (after detach, in any order); the block goes when all
+// have.
 long pms_append_decoded_varbind(IPmsVarBindList* list, CSharedBlock* block, size_t index, IPmsOid* name,
                                 const PmsDecodedValue& value);
 // Where the name of binding index goes in its block (see pms_create_decoded_oid_in). On failure
