@@ -20,6 +20,17 @@ T* as_ours(I* object) {
     return object && typeid(*object) == typeid(T) ? static_cast<T*>(object) : nullptr;
 }
 
+// A new object of the same class holding a copy of the original (PDUs and targets).
+template <class T>
+T* clone_by_copy(const T* original, long* r) {
+    auto* t = new (std::nothrow) T();
+    if (!t) { set_result(r, PMC_E_NOMEM); return nullptr; }
+    long rr = t->copy_from(original);
+    if (rr) { delete t; set_result(r, rr); return nullptr; }
+    set_result(r, 0);
+    return t;
+}
+
 bool values_equal(const IPmsValue* a, const IPmsValue* b) {
     if (!a || !b) return !a && !b;
     return a->equals(b);
@@ -298,14 +309,7 @@ public:
         error_status_ = -1;
         error_index_ = 0;
     }
-    IPmsPdu* clone(long* r) const override {
-        auto* p = new (std::nothrow) CPdu();
-        if (!p) { set_result(r, PMC_E_NOMEM); return nullptr; }
-        long rr = p->copy_from(this);
-        if (rr) { delete p; set_result(r, rr); return nullptr; }
-        set_result(r, 0);
-        return p;
-    }
+    IPmsPdu* clone(long* r) const override { return clone_by_copy(this, r); }
     long copy_from(const IPmsPdu* o) override {
         if (!o) return PMC_E_INVALID;
         IPmsVarBindList* l = nullptr;
@@ -477,22 +481,12 @@ protected:
     unsigned short port_ = 0;
 };
 
-// A new target of the same kind holding a copy of the original.
-template <class Target>
-IPmsSnmpTarget* clone_target(const Target* original, long* r) {
-    auto* t = new (std::nothrow) Target();
-    if (!t) { set_result(r, PMC_E_NOMEM); return nullptr; }
-    long rr = t->copy_from(original);
-    if (rr) { delete t; set_result(r, rr); return nullptr; }
-    set_result(r, 0);
-    return t;
-}
 
 class CCommunityTarget final : public CTargetBase, public IPmsCommunity {
 public:
     long accept(IPmsTargetVisitor* v) override { return v ? v->visit_community_target(this) : PMC_E_INVALID; }
     void clear_credentials() override { has_ = false; community_.clear(); }
-    IPmsSnmpTarget* clone(long* r) const override { return clone_target(this, r); }
+    IPmsSnmpTarget* clone(long* r) const override { return clone_by_copy(this, r); }
     long copy_from(const IPmsSnmpTarget* o) override {
         if (!o) return PMC_E_INVALID;
         long r = copy_common(o);
@@ -546,7 +540,7 @@ public:
     }
     long accept(IPmsTargetVisitor* v) override { return v ? v->visit_usm_target(this) : PMC_E_INVALID; }
     void clear_credentials() override {}
-    IPmsSnmpTarget* clone(long* r) const override { return clone_target(this, r); }
+    IPmsSnmpTarget* clone(long* r) const override { return clone_by_copy(this, r); }
     long copy_from(const IPmsSnmpTarget* o) override {
         if (!o) return PMC_E_INVALID;
         long r = copy_common(o);
