@@ -645,7 +645,7 @@ public:
         const unsigned char* start = p_;
         if (static_cast<size_t>(end_ - p_) < len) DECODE_FAIL("decode error: length of var bind is wrong.");
         SubIdArray* ids = nullptr;
-        IPmsOid* name = pms_create_decoded_oid_in(block, pms_decoded_name_slot(block, index), &ids);
+        IPmsOid* name = pms_create_decoded_oid_in(block, pms_decoded_slot(block, index, PmsDecodedPart::Name), &ids);
         long r = read_name_and_value(start, len, ids);
         if (r) {
             name->as_value()->release();

@@ -673,7 +673,7 @@ CSharedBlock* pms_prepare_decoded_list(IPmsVarBindList* list, size_t count, long
     return pms_create_decoded_block(count, r);
 }
 
-// Every binding takes three slots of the same size: the binding, its OID and its value.
+// Every binding takes three slots of the same size (pms_decoded_slot).
 CSharedBlock* pms_create_decoded_block(size_t count, long* r) {
     const size_t slot = std::max(slot_size_of<CVarBind>(), pms_value_slot_size());
     CSharedBlock* block = count <= SIZE_MAX / 3 ? CSharedBlock::create(slot, 3 * count) : nullptr;
@@ -681,18 +681,15 @@ CSharedBlock* pms_create_decoded_block(size_t count, long* r) {
     return block;
 }
 
-void* pms_decoded_name_slot(CSharedBlock* block, size_t index) { return block->slot(3 * index + 1); }
-
 long pms_append_decoded_varbind(IPmsVarBindList* list, CSharedBlock* block, size_t index, IPmsOid* name,
                                 const PmsDecodedValue& value) {
-    const size_t first = 3 * index;
     long r = 0;
-    IPmsValue* v = pms_create_decoded_value_in(value, block, block->slot(first + 2), &r);
+    IPmsValue* v = pms_create_decoded_value_in(value, block, pms_decoded_slot(block, index, PmsDecodedPart::Value), &r);
     if (!v) {
         name->as_value()->release();
         return r;
     }
-    auto* b = new (block->slot(first)) CVarBind(block, name, v);
+    auto* b = new (pms_decoded_slot(block, index, PmsDecodedPart::Binding)) CVarBind(block, name, v);
     block->add_objects(1);
     r = static_cast<CVarBindList*>(list)->append(b);
     if (r) b->release();

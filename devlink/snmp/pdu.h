@@ -8,6 +8,7 @@
 
 #include "addr/address.h"
 #include "devlink.h"
+#include "snmp/sharedblock.h"
 #include "snmp/value.h"
 
 namespace devlink {
@@ -349,7 +350,6 @@ private:
 };
 
 IPmsVarBind* pms_create_varbind(long* result);
-class CSharedBlock;
 struct PmsDecodedValue;
 // Prepares an empty list of this library for about count decoded bindings and gives the block
 // for the first count of them, which then share one allocation with their OIDs and values; the
@@ -360,14 +360,17 @@ CSharedBlock* pms_prepare_decoded_list(IPmsVarBindList* list, size_t count, long
 // A further block for count decoded bindings of a prepared list; null with -3 when out of memory.
 CSharedBlock* pms_create_decoded_block(size_t count, long* result);
 // Appends binding index (below the block's count) of the block, with its decoded name (placed
-// in its slot, handed over here) and value, to the list the block was made for. Each of the
+// in its slot by pms_create_decoded_oid_in, handed over here; on a failure before this call the
+// decoder releases it) and value, to the list the block was made for. Each of the
 // three objects still releases on its own (after detach, in any order); the block goes when all
 // have.
 long pms_append_decoded_varbind(IPmsVarBindList* list, CSharedBlock* block, size_t index, IPmsOid* name,
                                 const PmsDecodedValue& value);
-// Where the name of binding index goes in its block (see pms_create_decoded_oid_in). On failure
-// the decoder releases the name itself.
-void* pms_decoded_name_slot(CSharedBlock* block, size_t index);
+// Each decoded binding takes three slots of its block, for the binding, its name and its value.
+enum class PmsDecodedPart : size_t { Binding, Name, Value };
+inline void* pms_decoded_slot(CSharedBlock* block, size_t index, PmsDecodedPart part) {
+    return block->slot(3 * index + static_cast<size_t>(part));
+}
 IPmsVarBindList* pms_create_varbind_list(long* result);
 IPmsPdu* pms_create_pdu(long* result);
 // The PDU's list of bindings, made (empty) when it has none; null with *result -3 when out of memory.
