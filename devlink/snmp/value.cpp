@@ -997,34 +997,22 @@ IPmsValue* pms_create_value(long type, long* r) {
     return v;
 }
 
-namespace {
-
-// A value of the class made in the slot with the decoded content and counted in the block; null
-// with *taken set when the class refuses the content.
-template <class Class, class... Args>
-Class* place_decoded(const PmsDecodedValue& d, CSharedBlock* block, void* slot, long* taken, Args... args) {
-    auto* c = new (slot) Class(args...);
-    *taken = c->take_decoded(d);
-    if (*taken) {
-        c->~Class();
-        return nullptr;
-    }
-    c->embed_in(block);
-    block->add_objects(1);
-    return c;
-}
-
-long decoded_result(bool known, long taken) { return !known ? PMC_E_INVALID : taken == PMC_E_NOMEM ? PMC_E_NOMEM : taken ? PMC_E_DECODE : 0; }
-
-}  // namespace
-
 IPmsValue* pms_create_decoded_value_in(const PmsDecodedValue& d, CSharedBlock* block, void* slot, long* r) {
     bool known = false;
     long taken = 0;
     IPmsValue* v = make_value(d.type, &known, [&](auto cls, auto... args) -> IPmsValue* {
-        return place_decoded<typename decltype(cls)::type>(d, block, slot, &taken, args...);
+        using Class = typename decltype(cls)::type;
+        auto* c = new (slot) Class(args...);
+        taken = c->take_decoded(d);
+        if (taken) {
+            c->~Class();
+            return nullptr;
+        }
+        c->embed_in(block);
+        block->add_objects(1);
+        return c;
     });
-    set_result(r, decoded_result(known, taken));
+    set_result(r, !known ? PMC_E_INVALID : taken == PMC_E_NOMEM ? PMC_E_NOMEM : taken ? PMC_E_DECODE : 0);
     return v;
 }
 
